@@ -1,0 +1,42 @@
+// The tool's entry: wires start-up to the two modes and to the platform's requesters.
+#include "instrument/build_mode.h"
+#include "platform/platform.h"
+#include "platform/requesters.h"
+#include "startup/startup.h"
+#include "ui/analyzer_app.h"
+#include "ui/qt_requesters.h"
+
+#include <QApplication>
+
+#include <iostream>
+#include <memory>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> parameters;
+    for (int i = 1; i < argc; ++i) {
+        parameters.emplace_back(argv[i]);
+    }
+
+    tickscope::ModeRunners runners;
+    runners.Build = [&](const tickscope::StartupState& state) {
+        tickscope::BuildSettings settings;
+        settings.SourcePath = state.SourcePath;
+        settings.TargetPath = state.TargetPath;
+        settings.ProbesForX86 = state.ProbesForX86;
+        settings.MonitoringRuntimeText = state.MonitoringRuntimeText;
+        settings.TempFolder = tickscope::platform::TempFolder();
+        if (tickscope::platform::HasDisplay()) {
+            QApplication app(argc, argv);
+            tickscope::QtRequesters requesters(nullptr);
+            tickscope::RunBuildMode(settings, requesters);
+        } else {
+            tickscope::TerminalRequesters requesters(std::cin, std::cerr);
+            tickscope::RunBuildMode(settings, requesters);
+        }
+    };
+    runners.Analysis = [&](const tickscope::StartupState&) {
+        QApplication app(argc, argv);
+        tickscope::RunAnalyzer(tickscope::platform::HomeFolder());
+    };
+    return tickscope::RunTickscope(parameters, runners);
+}

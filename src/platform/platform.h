@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Everything the operating system provides goes through these functions. Each has a
+// POSIX implementation (platform_posix.cpp) and a Windows one (platform_windows.cpp).
+namespace tickscope::platform {
+
+// "\" on Windows, "/" elsewhere.
+char PathSeparator();
+
+// The user's home folder, ending with the path separator ($HOME; Windows: the profile).
+std::string HomeFolder();
+
+// The temporary folder, ending with the path separator ($TMPDIR or /tmp; Windows: the
+// long-name form of the temp path).
+std::string TempFolder();
+
+// The title of the window with this handle (at most 1023 characters); empty on platforms
+// without such windows or when the handle names no window.
+std::string WindowTitle(std::int64_t handle);
+
+// Value of an environment variable, empty when unset.
+std::string EnvironmentVariable(const std::string& name);
+
+// Whether a graphical display is available to show windows on.
+bool HasDisplay();
+
+// The canonical absolute path of an existing file (links, "." and ".." resolved);
+// nothing when the file does not exist or the name holds a NUL byte.
+std::optional<std::string> RealPath(const std::string& path);
+
+// Names (not paths) of the entries of a folder whose name ends with `suffix`, in the order
+// the listing returns them; nothing when the folder cannot be examined.
+std::optional<std::vector<std::string>> ListFolder(const std::string& folder,
+                                                   const std::string& suffix);
+
+// Size of a file in bytes, -1 when it cannot be examined.
+std::int64_t FileSize(const std::string& path);
+
+// Writes the whole content to a temporary file beside `path` and renames it into place,
+// so that `path` is either left as it was or holds exactly `content`. False on failure.
+bool WriteFileAtomically(const std::string& path, const std::string& content);
+
+// Process and thread ids, as the recorder writes them into run files.
+std::int64_t CurrentProcessId();
+std::int64_t CurrentThreadId();
+
+} // namespace tickscope::platform

@@ -1,0 +1,143 @@
+#ifndef _WIN32
+
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace tickscope::platform {
+
+namespace {
+
+bool HoldsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
+std::string WithTrailingSeparator(std::string folder) {
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+} // namespace
+
+char PathSeparator() { return '/'; }
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    return WithTrailingSeparator(home && *home ? home : "/");
+}
+
+std::string TempFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    return WithTrailingSeparator(tmp && *tmp ? tmp : "/tmp");
+}
+
+std::string WindowTitle(std::int64_t) { return {}; }
+
+std::string EnvironmentVariable(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value ? value : "";
+}
+
+bool HasDisplay() {
+    return !EnvironmentVariable("DISPLAY").empty() || !EnvironmentVariable("WAYLAND_DISPLAY").empty();
+}
+
+std::optional<std::string> RealPath(const std::string& path) {
+    if (path.empty() || HoldsNul(path)) {
+        return std::nullopt;
+    }
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) {
+        return std::nullopt;
+    }
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+std::optional<std::vector<std::string>> ListFolder(const std::string& folder,
+                                                   const std::string& suffix) {
+    if (HoldsNul(folder)) {
+        return std::nullopt;
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() >= suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+            name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    ::closedir(dir);
+    return names;
+}
+
+std::int64_t FileSize(const std::string& path) {
+    struct stat info {};
+    if (HoldsNul(path) || ::stat(path.c_str(), &info) != 0) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& content) {
+    if (path.empty() || HoldsNul(path)) {
+        return false;
+    }
+    std::string pattern = path + ".tmp-XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        return false;
+    }
+    const char* data = content.data();
+    std::size_t left = content.size();
+    bool ok = true;
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written <= 0) {
+            ok = false;
+            break;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    if (ok) {
+        ::fchmod(fd, 0644);
+        ok = ::fsync(fd) == 0;
+    }
+    ok = (::close(fd) == 0) && ok;
+    if (ok) {
+        ok = ::rename(pattern.c_str(), path.c_str()) == 0;
+    }
+    if (!ok) {
+        ::unlink(pattern.c_str());
+    }
+    return ok;
+}
+
+std::int64_t CurrentProcessId() { return static_cast<std::int64_t>(::getpid()); }
+
+std::int64_t CurrentThreadId() {
+#ifdef SYS_gettid
+    return static_cast<std::int64_t>(::syscall(SYS_gettid));
+#else
+    return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(pthread_self()));
+#endif
+}
+
+} // namespace tickscope::platform
+
+#endif

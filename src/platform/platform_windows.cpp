@@ -1,0 +1,157 @@
+#ifdef _WIN32
+
+#include "platform/platform.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+
+namespace tickscope::platform {
+
+namespace {
+
+bool HoldsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
+std::string WithTrailingSeparator(std::string folder) {
+    if (folder.empty() || folder.back() != '\\') {
+        folder += '\\';
+    }
+    return folder;
+}
+
+} // namespace
+
+char PathSeparator() { return '\\'; }
+
+std::string HomeFolder() {
+    char buffer[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, 0, buffer))) {
+        return WithTrailingSeparator(buffer);
+    }
+    return WithTrailingSeparator(EnvironmentVariable("USERPROFILE"));
+}
+
+std::string TempFolder() {
+    char shortPath[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(MAX_PATH + 1, shortPath);
+    if (length == 0 || length > MAX_PATH) {
+        return "C:\\";
+    }
+    char longPath[MAX_PATH + 1] = {};
+    const DWORD longLength = GetLongPathNameA(shortPath, longPath, MAX_PATH + 1);
+    if (longLength == 0 || longLength > MAX_PATH) {
+        return WithTrailingSeparator(shortPath);
+    }
+    return WithTrailingSeparator(longPath);
+}
+
+std::string WindowTitle(std::int64_t handle) {
+    char buffer[1024] = {};
+    HWND window = reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
+    if (!IsWindow(window)) {
+        return {};
+    }
+    const int length = GetWindowTextA(window, buffer, static_cast<int>(sizeof(buffer)));
+    return std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+std::string EnvironmentVariable(const std::string& name) {
+    const DWORD needed = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    if (needed == 0) {
+        return {};
+    }
+    std::string value(needed, '\0');
+    const DWORD length = GetEnvironmentVariableA(name.c_str(), value.data(), needed);
+    value.resize(length);
+    return value;
+}
+
+bool HasDisplay() { return true; }
+
+std::optional<std::string> RealPath(const std::string& path) {
+    if (path.empty() || HoldsNul(path)) {
+        return std::nullopt;
+    }
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    char buffer[32768] = {};
+    const DWORD length = GetFinalPathNameByHandleA(file, buffer, sizeof(buffer), FILE_NAME_NORMALIZED);
+    CloseHandle(file);
+    if (length == 0 || length >= sizeof(buffer)) {
+        return std::nullopt;
+    }
+    return std::string(buffer, length);
+}
+
+std::optional<std::vector<std::string>> ListFolder(const std::string& folder,
+                                                   const std::string& suffix) {
+    if (HoldsNul(folder)) {
+        return std::nullopt;
+    }
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((WithTrailingSeparator(folder) + "*" + suffix).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return std::vector<std::string>{};
+        }
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    do {
+        names.emplace_back(data.cFileName);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
+std::int64_t FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (HoldsNul(path) || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return -1;
+    }
+    return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& content) {
+    if (path.empty() || HoldsNul(path)) {
+        return false;
+    }
+    const std::string temporary = path + ".tmp-" + std::to_string(GetCurrentProcessId());
+    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool ok = true;
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (ok && left > 0) {
+        DWORD written = 0;
+        const DWORD chunk = left > 0x40000000 ? 0x40000000 : static_cast<DWORD>(left);
+        ok = WriteFile(file, data, chunk, &written, nullptr) && written > 0;
+        data += written;
+        left -= written;
+    }
+    ok = FlushFileBuffers(file) && ok;
+    ok = CloseHandle(file) && ok;
+    if (ok) {
+        ok = MoveFileExA(temporary.c_str(), path.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+    if (!ok) {
+        DeleteFileA(temporary.c_str());
+    }
+    return ok;
+}
+
+std::int64_t CurrentProcessId() { return static_cast<std::int64_t>(GetCurrentProcessId()); }
+
+std::int64_t CurrentThreadId() { return static_cast<std::int64_t>(GetCurrentThreadId()); }
+
+} // namespace tickscope::platform
+
+#endif

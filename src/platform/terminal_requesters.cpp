@@ -1,0 +1,51 @@
+#include "platform/requesters.h"
+
+#include <istream>
+#include <ostream>
+
+namespace tickscope {
+
+namespace {
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+bool TerminalRequesters::AskYesNo(const std::string& title, const std::string& text) {
+    out_ << title << ": " << text << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(in_, answer)) {
+        return false;
+    }
+    if (!answer.empty() && answer.back() == '\r') {
+        answer.pop_back();
+    }
+    answer = Lower(answer);
+    return answer == "y" || answer == "yes";
+}
+
+void TerminalRequesters::ShowMessage(const std::string& title, const std::string& text) {
+    out_ << title << ": " << text << std::endl;
+}
+
+std::string TerminalRequesters::AskText(const std::string& title, const std::string& prompt,
+                                        const std::string& defaultText) {
+    out_ << title << ": " << prompt << ' ' << std::flush;
+    std::string answer;
+    if (!std::getline(in_, answer)) {
+        return {};
+    }
+    if (!answer.empty() && answer.back() == '\r') {
+        answer.pop_back();
+    }
+    return answer.empty() ? defaultText : answer;
+}
+
+} // namespace tickscope

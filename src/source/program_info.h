@@ -1,0 +1,52 @@
+#pragma once
+
+#include "source/id_table.h"
+
+#include <string>
+#include <vector>
+
+namespace tickscope {
+
+inline constexpr int kMainScopeId = 1;
+inline constexpr const char* kMainScopeName = "***main***";
+
+// One statement of a line.
+struct Instruction {
+    std::string Code;
+    int ScopeId = 0;       // 0 inside declarative blocks
+    std::string BlockKey;  // InstructionKey of the opener this closes or continues, or ""
+    int InstructionNumber = 0;
+};
+
+// One source line.
+struct LineOfCode {
+    int SourceFileId = 0;
+    int LineNumber = 0;
+    std::string Code;
+    std::vector<Instruction> Instructions;
+    std::vector<std::string> OutputLines; // filled by the instrumenter only
+};
+
+// One program: every file it includes, flattened in compile order.
+struct ProgramInfo {
+    std::string Path;
+    bool IsExecutable = false;
+    bool IsSharedDll = false;
+    IdTable SourceFileIds; // resolved path -> source file id
+    IdTable ScopeIds;      // scope name -> scope id
+    std::vector<LineOfCode> LinesOfCode;
+};
+
+// "<file>.<line>.<instruction>", the name of one instruction throughout build mode.
+std::string InstructionKey(int sourceFileId, int lineNumber, int instructionNumber);
+std::string InstructionKey(const LineOfCode& line, const Instruction& instruction);
+
+struct InstructionKeyParts {
+    int SourceFileId = 0;
+    int LineNumber = 0;
+    int InstructionNumber = 0;
+};
+// Splits a key at its points; a missing or empty field gives 0.
+InstructionKeyParts SplitInstructionKey(const std::string& key);
+
+} // namespace tickscope

@@ -1,0 +1,100 @@
+#include "source/text_utils.h"
+
+namespace tickscope {
+
+std::string LowerAscii(std::string_view text) {
+    std::string result(text);
+    LowerAsciiInPlace(result);
+    return result;
+}
+
+void LowerAsciiInPlace(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+}
+
+std::string_view Trim(std::string_view text, std::string_view characters) {
+    const auto first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(characters);
+    return text.substr(first, last - first + 1);
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string result;
+    if (from.empty()) {
+        return std::string(text);
+    }
+    result.reserve(text.size());
+    std::size_t pos = 0;
+    while (true) {
+        const auto hit = text.find(from, pos);
+        if (hit == std::string_view::npos) {
+            result.append(text.substr(pos));
+            return result;
+        }
+        result.append(text.substr(pos, hit - pos));
+        result.append(to);
+        pos = hit + from.size();
+    }
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+std::int64_t ParseInteger(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
+        ++i;
+    }
+    // Unsigned arithmetic wraps instead of overflowing.
+    std::uint64_t value = 0;
+    if (i < text.size() && text[i] == '$') {
+        for (++i; i < text.size(); ++i) {
+            const char c = text[i];
+            int digit;
+            if (c >= '0' && c <= '9') {
+                digit = c - '0';
+            } else if (c >= 'a' && c <= 'f') {
+                digit = c - 'a' + 10;
+            } else if (c >= 'A' && c <= 'F') {
+                digit = c - 'A' + 10;
+            } else {
+                break;
+            }
+            value = value * 16 + static_cast<std::uint64_t>(digit);
+        }
+        return static_cast<std::int64_t>(value);
+    }
+    if (i < text.size() && text[i] == '%') {
+        for (++i; i < text.size() && (text[i] == '0' || text[i] == '1'); ++i) {
+            value = value * 2 + static_cast<std::uint64_t>(text[i] - '0');
+        }
+        return static_cast<std::int64_t>(value);
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    return static_cast<std::int64_t>(negative ? (~value + 1) : value);
+}
+
+std::int32_t ParseInteger32(std::string_view text) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ParseInteger(text)));
+}
+
+} // namespace tickscope

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tickscope {
+
+// Single-byte text helpers. Lower-casing changes only A-Z; nothing is ever re-encoded.
+
+std::string LowerAscii(std::string_view text);
+void LowerAsciiInPlace(std::string& text);
+
+// Removes the given characters from both ends.
+std::string_view Trim(std::string_view text, std::string_view characters = " ");
+
+// Replaces every occurrence of `from` (non-empty) by `to`, scanning left to right.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+bool StartsWith(std::string_view text, std::string_view prefix);
+bool EndsWith(std::string_view text, std::string_view suffix);
+
+// Reads an integer the way the language's Val() does: leading blanks and tabs are
+// skipped, then an optional sign and decimal digits, or "$" and hexadecimal digits, or
+// "%" and binary digits; reading stops at the first other character and no digits give 0.
+// Values beyond 64 bits wrap like the two's complement arithmetic of the original.
+std::int64_t ParseInteger(std::string_view text);
+
+// ParseInteger narrowed to 32 bits (low 32 bits, as a 32-bit variable would keep them).
+std::int32_t ParseInteger32(std::string_view text);
+
+} // namespace tickscope

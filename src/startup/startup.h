@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tickscope {
+
+// Process-wide state prepared before either mode runs.
+struct StartupState {
+    std::string SourcePath;
+    std::string TargetPath;
+    bool ProbesForX86 = true;
+    std::string MonitoringRuntimeText;
+};
+
+enum class Mode { Build, Analysis };
+
+// Build mode when the first parameter is non-empty; the second plays no part.
+Mode ChooseMode(const std::string& sourcePath);
+
+// Whether a window title names a 64-bit IDE: the part before the first "-" holds " (x64) ".
+bool TitleNamesX64Ide(std::string_view title);
+
+// Reads PB_TOOL_MainWindow and the title of that window; true keeps the x86 probe form.
+bool DetectProbesForX86();
+
+// The two modes, filled by the tool's entry; tests pass their own.
+struct ModeRunners {
+    std::function<void(const StartupState&)> Build;
+    std::function<void(const StartupState&)> Analysis;
+};
+
+// Runs start-up with the program parameters (without the program name), runs exactly one
+// mode and returns the process exit code, which is always 0.
+int RunTickscope(const std::vector<std::string>& parameters, const ModeRunners& runners);
+
+} // namespace tickscope
