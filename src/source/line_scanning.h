@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tickscope {
+
+// The six line scanning operations. They work on one line of single-byte text at a time,
+// never fail, and use 1-based positions with 0 for "not found". CommentPosition, MaskLine,
+// TokenizeLine and FindKeyword each keep a one-entry memo (per thread) of their last input.
+
+inline constexpr char kTokenSeparator = '\x01';
+
+// Position of the ";" that starts the comment (outside literals), 0 when there is none.
+int CommentPosition(std::string_view line);
+
+// The line without its comment, untrimmed.
+std::string StripComment(std::string_view line);
+
+// A copy of the same length in which literal contents become their quote character and
+// the comment becomes ";" characters.
+std::string MaskLine(std::string_view line);
+
+// True when the masked line holds ":".
+bool HasStatementColon(std::string_view line);
+
+// The line with separators (space, ":", ";", "(", ")", tab) and the comment turned into
+// single kTokenSeparator characters.
+std::string TokenizeLine(std::string_view line);
+
+// Field `index` (1-based) of a tokenized line; empty when absent.
+std::string TokenField(std::string_view tokenized, int index);
+
+// Position of `keyword` (lower case) as a whole word outside literals and the comment.
+int FindKeyword(std::string_view line, std::string_view keyword);
+
+} // namespace tickscope
