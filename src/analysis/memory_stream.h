@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tickscope {
+
+// The bytes of a whole file, after a byte-order mark when `skipByteOrderMark` is set
+// (UTF-8 EF BB BF, UTF-16 FF FE / FE FF, UTF-32 FF FE 00 00 / 00 00 FE FF). Nothing when the
+// file cannot be read or nothing is left after the mark. Bytes are not converted.
+std::optional<std::string> ReadWholeFile(const std::string& path, bool skipByteOrderMark);
+
+// Length of the byte-order mark at the start of `bytes`, 0 when there is none.
+std::size_t ByteOrderMarkLength(std::string_view bytes);
+
+// A text stream over bytes in memory (the bytes must outlive it).
+class MemoryTextStream {
+public:
+    explicit MemoryTextStream(std::string_view bytes) : bytes_(bytes) {}
+
+    bool AtEnd() const { return position_ >= bytes_.size(); }
+    std::size_t Position() const { return position_; }
+
+    // The next line without its terminator. A CR ends the line and the byte after it is
+    // taken as its LF, whatever it is; an LF alone ends the line. The line is cut at its
+    // first zero byte. A CR as the last byte ends the line (the position then passes the end).
+    std::string_view ReadMemoryLine();
+
+private:
+    std::string_view bytes_;
+    std::size_t position_ = 0;
+};
+
+} // namespace tickscope
