@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/flat_hash_map.h"
 #include "analysis/list_data.h"
 #include "instrument/run_files.h"
 
@@ -22,7 +23,7 @@ struct ThreadLineNode {
 };
 
 struct ThreadNode {
-    std::int32_t ThreadId = 0; // low 32 bits of the entry's thread id
+    std::int32_t ThreadId = 0;         // low 32 bits of the entry's thread id
     std::vector<ThreadLineNode> Lines; // in order of first start in this thread
 };
 
@@ -36,13 +37,73 @@ struct LineResult {
 // The attribution result of one loaded run: per-thread, per-line, per-instruction figures
 // and the invocations of every line. Internal pairing tables are private.
 class RunAnalysis {
-public:
-    const std::vector<ThreadNode>& Threads() const;
+  public:
+    const std::vector<ThreadNode>& Threads() const { return threads_; }
     // LineIds started in the same thread while `lineId` was open; nullptr when the line
     // never stopped while open (no key), an empty list when it had none.
     const std::vector<std::int32_t>* InvocationsOf(std::int32_t lineId) const;
+    // Number of report rows the line ids were taken from (ids run from 1 to this).
+    std::int32_t LineCount() const { return lineCount_; }
 
-    // (implementation-defined private state)
+  private:
+    friend void ResetAttribution(RunAnalysis& analysis, const ListData& reportList);
+    friend void AttributeEntry(RunAnalysis& analysis, const EntryRecord& entry);
+
+    // Per 64-bit thread: the lines it started, which of them are open, and the executions
+    // waiting for their stop. Lines are kept in a list ordered by their latest opening, so
+    // the lines started while a line was open are exactly those opened after it.
+    struct LineState {
+        std::int32_t LineId = 0;
+        bool Open = false;
+        std::uint64_t Stamp = 0;    // clock value of the latest opening
+        std::int32_t Previous = -1; // neighbours in opening order
+        std::int32_t Next = -1;
+        std::int32_t LastInstruction = 0; // index of the instruction figures used last
+    };
+    struct PendingKey {
+        std::uint64_t LineAndInstruction = 0;
+        std::uint64_t Stackframe = 0;
+        bool operator==(const PendingKey&) const = default;
+    };
+    struct PendingKeyHasher {
+        std::uint64_t operator()(const PendingKey& key) const {
+            return key.LineAndInstruction * 0xFF51AFD7ED558CCDULL ^ key.Stackframe;
+        }
+    };
+    struct PendingStart {
+        std::int64_t Nanos = 0;
+        std::int32_t LineNode = 0;
+        std::int32_t Instruction = 0;
+    };
+    struct ThreadState {
+        std::int64_t ThreadId = 0;
+        FlatHashMap<std::uint32_t, std::int32_t, IntegerHasher> LineNodes; // LineId -> index
+        std::vector<LineState> Lines; // parallel to the node's Lines
+        std::int32_t Newest = -1;     // last line of the opening order
+        std::uint64_t Clock = 0;
+        FlatHashMap<PendingKey, PendingStart, PendingKeyHasher> Pending;
+    };
+    struct InvocationSet {
+        std::vector<std::int32_t> Members;
+        FlatHashMap<std::uint32_t, bool, IntegerHasher> Seen;
+    };
+
+    void Reset(const ListData& reportList);
+    void Attribute(const EntryRecord& entry);
+    void Start(const EntryRecord& entry, std::int32_t lineId);
+    void Stop(const EntryRecord& entry, std::int32_t lineId);
+    std::int32_t ThreadSlot(std::int64_t threadId, bool create);
+    void Close(ThreadState& thread, std::int32_t lineNode);
+    InvocationSet& InvocationsFor(std::int32_t lineId);
+
+    std::vector<ThreadNode> threads_;
+    std::vector<ThreadState> threadStates_; // parallel to threads_
+    FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> threadSlots_;
+    std::int32_t lastThreadSlot_ = -1;
+    FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> lineIds_; // (file, line) -> LineId
+    std::vector<std::int32_t> invocationSlots_; // by LineId, -1 when the line has no key
+    std::vector<InvocationSet> invocations_;
+    std::int32_t lineCount_ = 0;
 };
 
 // Empties the result and the tables, and maps "<File>:<Line>" of every report row to its
@@ -54,6 +115,8 @@ void AttributeEntry(RunAnalysis& analysis, const EntryRecord& entry);
 
 // Sums the figures per line over the checked rows of the thread list, with the time
 // statistic that the mode combo selects ("all" or none: total; "avg"; "max"; "min").
+// Results come in ascending LineId order; LineId 0 (entries that matched no row) is
+// included and has no row in the report.
 std::vector<LineResult> ComputeLineResults(const RunAnalysis& analysis, const ListData& threadList,
                                            const ComboData& modeCombo);
 

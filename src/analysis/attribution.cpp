@@ -1,0 +1,291 @@
+#include "analysis/attribution.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <string>
+
+namespace tickscope {
+namespace {
+
+// The recorded figures wrap like the 64-bit arithmetic of the runtime instead of
+// overflowing, so a corrupt log cannot cause undefined behaviour.
+std::int64_t WrappingAdd(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+}
+
+std::int64_t WrappingSubtract(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b));
+}
+
+std::int64_t WrappingAbsolute(std::int64_t value) {
+    return value < 0 ? static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(value)) : value;
+}
+
+std::uint64_t FileLineKey(std::int32_t fileId, std::int32_t lineNumber) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(fileId)) << 32) |
+           static_cast<std::uint32_t>(lineNumber);
+}
+
+// A cell names an entry's file or line only when it is the plain decimal form of a 32-bit
+// number: entries are matched through "<FileId>:<LineNumber>" written in decimal.
+bool ParseCanonicalInt32(const std::string& text, std::int32_t& value) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    auto [parsed, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || parsed != end) {
+        return false;
+    }
+    char buffer[16];
+    auto [written, ignored] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    (void)ignored;
+    return std::string_view(buffer, static_cast<std::size_t>(written - buffer)) == text;
+}
+
+} // namespace
+
+const std::vector<std::int32_t>* RunAnalysis::InvocationsOf(std::int32_t lineId) const {
+    if (lineId < 0 || lineId > lineCount_) {
+        return nullptr;
+    }
+    const std::int32_t slot = invocationSlots_[static_cast<std::size_t>(lineId)];
+    return slot < 0 ? nullptr : &invocations_[static_cast<std::size_t>(slot)].Members;
+}
+
+void RunAnalysis::Reset(const ListData& reportList) {
+    threads_.clear();
+    threadStates_.clear();
+    threadSlots_.Clear();
+    lastThreadSlot_ = -1;
+    lineIds_.Clear();
+    invocations_.clear();
+    const std::size_t rows = reportList.RowCount();
+    lineCount_ = static_cast<std::int32_t>(
+        std::min<std::size_t>(rows, std::numeric_limits<std::int32_t>::max() - 1));
+    for (std::int32_t row = 0; row < lineCount_; ++row) {
+        std::int32_t fileId = 0;
+        std::int32_t lineNumber = 0;
+        if (ParseCanonicalInt32(reportList.CellText(row, kFileColumn), fileId) &&
+            ParseCanonicalInt32(reportList.CellText(row, kLineColumn), lineNumber)) {
+            *lineIds_.Insert(FileLineKey(fileId, lineNumber)).first = row + 1;
+        }
+    }
+    invocationSlots_.assign(static_cast<std::size_t>(lineCount_) + 1, -1);
+}
+
+std::int32_t RunAnalysis::ThreadSlot(std::int64_t threadId, bool create) {
+    if (lastThreadSlot_ >= 0 && threadStates_[lastThreadSlot_].ThreadId == threadId) {
+        return lastThreadSlot_;
+    }
+    const auto key = static_cast<std::uint64_t>(threadId);
+    if (const std::int32_t* slot = threadSlots_.Find(key)) {
+        lastThreadSlot_ = *slot;
+        return *slot;
+    }
+    if (!create) {
+        return -1;
+    }
+    const auto slot = static_cast<std::int32_t>(threads_.size());
+    ThreadNode& node = threads_.emplace_back();
+    node.ThreadId = static_cast<std::int32_t>(static_cast<std::uint32_t>(threadId));
+    threadStates_.emplace_back().ThreadId = threadId;
+    *threadSlots_.Insert(key).first = slot;
+    lastThreadSlot_ = slot;
+    return slot;
+}
+
+RunAnalysis::InvocationSet& RunAnalysis::InvocationsFor(std::int32_t lineId) {
+    std::int32_t& slot = invocationSlots_[static_cast<std::size_t>(lineId)];
+    if (slot < 0) {
+        slot = static_cast<std::int32_t>(invocations_.size());
+        invocations_.emplace_back();
+    }
+    return invocations_[static_cast<std::size_t>(slot)];
+}
+
+void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
+    const std::int32_t slot = ThreadSlot(entry.ThreadId, true);
+    ThreadState& thread = threadStates_[static_cast<std::size_t>(slot)];
+    ThreadNode& node = threads_[static_cast<std::size_t>(slot)];
+
+    auto [lineNodeSlot, isNewLine] = thread.LineNodes.Insert(static_cast<std::uint32_t>(lineId));
+    if (isNewLine) {
+        *lineNodeSlot = static_cast<std::int32_t>(node.Lines.size());
+        node.Lines.emplace_back().LineId = lineId;
+        thread.Lines.emplace_back().LineId = lineId;
+    }
+    const std::int32_t lineNode = *lineNodeSlot;
+    LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
+
+    // Opening a line makes it an invocation of every line open in this thread; it moves to
+    // the end of the opening order with a fresh stamp.
+    if (!state.Open) {
+        if (thread.Newest != lineNode) {
+            if (state.Previous >= 0) {
+                thread.Lines[static_cast<std::size_t>(state.Previous)].Next = state.Next;
+            }
+            if (state.Next >= 0) {
+                thread.Lines[static_cast<std::size_t>(state.Next)].Previous = state.Previous;
+            }
+            state.Previous = thread.Newest;
+            state.Next = -1;
+            if (thread.Newest >= 0) {
+                thread.Lines[static_cast<std::size_t>(thread.Newest)].Next = lineNode;
+            }
+            thread.Newest = lineNode;
+        }
+        state.Stamp = ++thread.Clock;
+        state.Open = true;
+    }
+
+    std::vector<InstructionFigures>& figures =
+        node.Lines[static_cast<std::size_t>(lineNode)].Instructions;
+    const std::int32_t instructionNumber = entry.InstructionNumber;
+    std::int32_t instruction = state.LastInstruction;
+    if (instruction >= static_cast<std::int32_t>(figures.size()) ||
+        figures[static_cast<std::size_t>(instruction)].InstructionNumber != instructionNumber) {
+        instruction = -1;
+        for (std::size_t i = 0; i < figures.size(); ++i) {
+            if (figures[i].InstructionNumber == instructionNumber) {
+                instruction = static_cast<std::int32_t>(i);
+                break;
+            }
+        }
+        if (instruction < 0) {
+            instruction = static_cast<std::int32_t>(figures.size());
+            figures.emplace_back().InstructionNumber = instructionNumber;
+        }
+        state.LastInstruction = instruction;
+    }
+
+    const PendingKey key{(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
+                             static_cast<std::uint8_t>(entry.InstructionNumber),
+                         static_cast<std::uint64_t>(entry.Stackframe)};
+    PendingStart& pending = *thread.Pending.Insert(key).first;
+    pending.Nanos = entry.Nanos;
+    pending.LineNode = lineNode;
+    pending.Instruction = instruction;
+}
+
+void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
+    LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
+    InvocationSet& set = InvocationsFor(state.LineId);
+    // Every line opened after this one (while it stayed open) was started during it.
+    for (std::int32_t i = thread.Newest; i != lineNode && i >= 0;
+         i = thread.Lines[static_cast<std::size_t>(i)].Previous) {
+        const std::int32_t member = thread.Lines[static_cast<std::size_t>(i)].LineId;
+        if (set.Seen.Insert(static_cast<std::uint32_t>(member)).second) {
+            set.Members.push_back(member);
+        }
+    }
+    state.Open = false;
+}
+
+void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
+    const std::int32_t slot = ThreadSlot(entry.ThreadId, false);
+    if (slot < 0) {
+        return;
+    }
+    ThreadState& thread = threadStates_[static_cast<std::size_t>(slot)];
+    const std::int32_t* lineNode = thread.LineNodes.Find(static_cast<std::uint32_t>(lineId));
+    if (lineNode == nullptr || !thread.Lines[static_cast<std::size_t>(*lineNode)].Open) {
+        return;
+    }
+    Close(thread, *lineNode);
+
+    const PendingKey key{(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
+                             static_cast<std::uint8_t>(entry.InstructionNumber),
+                         static_cast<std::uint64_t>(entry.Stackframe)};
+    const PendingStart* pending = thread.Pending.Find(key);
+    if (pending == nullptr) {
+        return;
+    }
+    const std::int64_t duration = WrappingAbsolute(WrappingSubtract(entry.Nanos, pending->Nanos));
+    InstructionFigures& figures = threads_[static_cast<std::size_t>(slot)]
+                                      .Lines[static_cast<std::size_t>(pending->LineNode)]
+                                      .Instructions[static_cast<std::size_t>(pending->Instruction)];
+    figures.Hits = WrappingAdd(figures.Hits, 1);
+    figures.TotalNanos = WrappingAdd(figures.TotalNanos, duration);
+    if (figures.MinNanos == 0 || duration < figures.MinNanos) {
+        figures.MinNanos = duration;
+    }
+    if (duration > figures.MaxNanos) {
+        figures.MaxNanos = duration;
+    }
+    thread.Pending.Erase(key);
+}
+
+void RunAnalysis::Attribute(const EntryRecord& entry) {
+    const std::int32_t* found = lineIds_.Find(FileLineKey(entry.FileId, entry.LineNumber));
+    const std::int32_t lineId = found == nullptr ? 0 : *found;
+    if (entry.StartOrStop == kStartEntry) {
+        Start(entry, lineId);
+    } else if (entry.StartOrStop == kStopEntry) {
+        Stop(entry, lineId);
+    }
+}
+
+void ResetAttribution(RunAnalysis& analysis, const ListData& reportList) {
+    analysis.Reset(reportList);
+}
+
+void AttributeEntry(RunAnalysis& analysis, const EntryRecord& entry) {
+    analysis.Attribute(entry);
+}
+
+std::vector<LineResult> ComputeLineResults(const RunAnalysis& analysis, const ListData& threadList,
+                                           const ComboData& modeCombo) {
+    struct LineFigures {
+        bool Present = false;
+        std::int64_t Hits = 0;
+        std::int64_t TotalNanos = 0;
+        std::int64_t MaxSum = 0;
+        std::int64_t MinSum = 0;
+    };
+    const std::size_t idCount = static_cast<std::size_t>(analysis.LineCount()) + 1;
+    std::vector<LineFigures> lines(idCount);
+    const std::vector<ThreadNode>& threads = analysis.Threads();
+    for (std::size_t p = 0; p < threads.size(); ++p) {
+        if (p >= threadList.Rows.size() || !threadList.Rows[p].Checked) {
+            continue;
+        }
+        for (const ThreadLineNode& node : threads[p].Lines) {
+            if (node.LineId < 0 || static_cast<std::size_t>(node.LineId) >= idCount) {
+                continue;
+            }
+            LineFigures& sum = lines[static_cast<std::size_t>(node.LineId)];
+            sum.Present = true;
+            for (const InstructionFigures& figures : node.Instructions) {
+                sum.Hits = WrappingAdd(sum.Hits, figures.Hits);
+                sum.TotalNanos = WrappingAdd(sum.TotalNanos, figures.TotalNanos);
+                sum.MaxSum = WrappingAdd(sum.MaxSum, figures.MaxNanos);
+                sum.MinSum = WrappingAdd(sum.MinSum, figures.MinNanos);
+            }
+        }
+    }
+
+    const std::string mode = modeCombo.SelectedText();
+    std::vector<LineResult> results;
+    for (std::size_t id = 0; id < idCount; ++id) {
+        const LineFigures& sum = lines[id];
+        if (!sum.Present) {
+            continue;
+        }
+        std::int64_t time = sum.TotalNanos;
+        if (mode == "avg") {
+            if (sum.Hits == -1) { // only reachable through wrapped sums; avoids overflow
+                time = WrappingSubtract(0, sum.TotalNanos);
+            } else {
+                time = sum.Hits != 0 ? sum.TotalNanos / sum.Hits : 0;
+            }
+        } else if (mode == "max") {
+            time = sum.MaxSum;
+        } else if (mode == "min") {
+            time = sum.MinSum;
+        }
+        results.push_back({static_cast<std::int32_t>(id), sum.Hits, time});
+    }
+    return results;
+}
+
+} // namespace tickscope
