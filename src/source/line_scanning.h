@@ -7,7 +7,8 @@ namespace tickscope {
 
 // The six line scanning operations. They work on one line of single-byte text at a time,
 // never fail, and use 1-based positions with 0 for "not found". CommentPosition, MaskLine,
-// TokenizeLine and FindKeyword each keep a one-entry memo (per thread) of their last input.
+// TokenizeLine and FindKeyword each keep a one-entry memo (per thread) of their last input,
+// so asking about the same line several times in a row scans it only once.
 
 inline constexpr char kTokenSeparator = '\x01';
 
@@ -21,6 +22,10 @@ std::string StripComment(std::string_view line);
 // the comment becomes ";" characters.
 std::string MaskLine(std::string_view line);
 
+// MaskLine without the copy: the reference stays valid until the next MaskLine or
+// MaskLineCached call on the same thread.
+const std::string& MaskLineCached(std::string_view line);
+
 // True when the masked line holds ":".
 bool HasStatementColon(std::string_view line);
 
@@ -31,7 +36,13 @@ std::string TokenizeLine(std::string_view line);
 // Field `index` (1-based) of a tokenized line; empty when absent.
 std::string TokenField(std::string_view tokenized, int index);
 
+// The lower-cased masked line that FindKeyword searches (its memo): the reference stays
+// valid until the next FindKeyword or LowerMaskedLineCached call on the same thread.
+const std::string& LowerMaskedLineCached(std::string_view line);
+
 // Position of `keyword` (lower case) as a whole word outside literals and the comment.
+// When the keyword stands several times, the first matching rule wins: a whole-line or
+// line-start match, then a line-end match, then the inner separator pairs in fixed order.
 int FindKeyword(std::string_view line, std::string_view keyword);
 
 } // namespace tickscope
