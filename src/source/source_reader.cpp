@@ -1,0 +1,123 @@
+#include "source/source_reader.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace tickscope {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+bool StartsWithBytes(std::string_view bytes, std::string_view prefix) {
+    return bytes.size() >= prefix.size() && bytes.compare(0, prefix.size(), prefix) == 0;
+}
+
+} // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    if (path.empty() || path.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    // Only regular files: opening a pipe could block, and a folder has no bytes to read.
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::is_regular_file(status)) {
+        return std::nullopt;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return std::nullopt;
+    }
+    std::string content;
+    const auto expected = std::filesystem::file_size(path, error);
+    if (!error) {
+        content.reserve(static_cast<std::size_t>(expected));
+    }
+    // Read until the end even if the file grew since its size was taken.
+    std::size_t used = 0;
+    content.resize(error || expected == 0 ? 4096 : static_cast<std::size_t>(expected) + 1);
+    while (true) {
+        const std::size_t got =
+            std::fread(content.data() + used, 1, content.size() - used, file.get());
+        used += got;
+        if (used < content.size()) {
+            if (std::ferror(file.get())) {
+                return std::nullopt;
+            }
+            break;
+        }
+        content.resize(content.size() * 2);
+    }
+    content.resize(used);
+    return content;
+}
+
+std::size_t ByteOrderMarkLength(std::string_view bytes) {
+    using namespace std::string_view_literals;
+    // UTF-32 LE before UTF-16 LE: both start with FF FE.
+    if (StartsWithBytes(bytes, "\xFF\xFE\x00\x00"sv) ||
+        StartsWithBytes(bytes, "\x00\x00\xFE\xFF"sv)) {
+        return 4;
+    }
+    if (StartsWithBytes(bytes, "\xEF\xBB\xBF"sv)) {
+        return 3;
+    }
+    if (StartsWithBytes(bytes, "\xFF\xFE"sv) || StartsWithBytes(bytes, "\xFE\xFF"sv)) {
+        return 2;
+    }
+    return 0;
+}
+
+std::string Md5Hex(std::string_view bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr) != 1) {
+        return {};
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(length * 2);
+    for (unsigned int i = 0; i < length; ++i) {
+        text += kHex[digest[i] >> 4];
+        text += kHex[digest[i] & 0x0F];
+    }
+    return text;
+}
+
+std::size_t LineSplitter::NextOf(char terminator, std::size_t& cached) {
+    // A cached position before the current one is stale; one past the end means "none left".
+    if (cached < position_ || cached == kUnknown) {
+        const void* hit =
+            std::memchr(text_.data() + position_, terminator, text_.size() - position_);
+        cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data())
+                     : text_.size();
+    }
+    return cached;
+}
+
+bool LineSplitter::Next(std::string_view& line) {
+    if (position_ >= text_.size()) {
+        return false;
+    }
+    // Each terminator kind is searched once per occurrence, so text with only CR (or only
+    // LF) line ends is still read in linear time.
+    const std::size_t end = std::min(NextOf('\n', nextLf_), NextOf('\r', nextCr_));
+    line = text_.substr(position_, end - position_);
+    std::size_t next = end;
+    if (next < text_.size()) {
+        next += (text_[next] == '\r' && next + 1 < text_.size() && text_[next + 1] == '\n') ? 2 : 1;
+    }
+    position_ = next;
+    return true;
+}
+
+} // namespace tickscope

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tickscope {
+
+// The whole content of a regular file, read in one go; nothing when the name holds a NUL
+// byte, names no regular file (a folder, a pipe, a device) or the file cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Length of the byte-order mark at the start of the bytes (UTF-8, UTF-16 or UTF-32 in
+// either byte order), 0 when there is none.
+std::size_t ByteOrderMarkLength(std::string_view bytes);
+
+// MD5 digest of the bytes as 32 lower-case hexadecimal digits.
+std::string Md5Hex(std::string_view bytes);
+
+// Cuts text into lines ending at CR, LF or CR LF. A last line without terminator is a
+// line; a terminator at the very end does not start another one.
+class LineSplitter {
+  public:
+    explicit LineSplitter(std::string_view text) : text_(text) {}
+
+    // The next line without its terminator; false when the text is used up.
+    bool Next(std::string_view& line);
+
+    // Bytes not yet consumed.
+    std::size_t Remaining() const { return text_.size() - position_; }
+
+  private:
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+    std::size_t NextOf(char terminator, std::size_t& cached);
+
+    std::string_view text_;
+    std::size_t position_ = 0;
+    std::size_t nextLf_ = kUnknown;
+    std::size_t nextCr_ = kUnknown;
+};
+
+} // namespace tickscope
