@@ -1,0 +1,28 @@
+#pragma once
+
+#include "source/program_info.h"
+
+#include <string>
+#include <vector>
+
+namespace tickscope {
+
+inline constexpr const char* kEndCall = "tickscope_End()";
+inline constexpr const char* kIdeOptionsFooter = "; IDE Options = PureBasic";
+
+struct RuleContext {
+    bool ProbesForX86 = true;
+    bool IsSharedDll = false;
+};
+
+// Whether an instruction may carry probes: it lies in a scope (not a declarative block), is
+// not blank and is not a comment.
+bool IsEligible(const Instruction& instruction);
+
+// Appends the output lines that stand for one instruction of `line` in the written program.
+// Sets `endInserted` when a call of tickscope_End() was placed.
+void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
+                             const RuleContext& context, std::vector<std::string>& out,
+                             bool& endInserted);
+
+} // namespace tickscope
