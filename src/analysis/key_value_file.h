@@ -17,7 +17,7 @@ namespace tickscope {
 // belong to the group "". The file is read in one pass with a fixed buffer; with a filter,
 // only the accepted keys are kept and the rest of a rejected line is skipped unread.
 class KeyValueFile {
-public:
+  public:
     // Decides whether a key of a group is kept.
     using KeyFilter = std::function<bool(std::string_view group, std::string_view key)>;
 
@@ -39,7 +39,7 @@ public:
     // Parsing of text already in memory, for tests and small inputs.
     void Parse(std::string_view content, const KeyFilter& filter = {});
 
-private:
+  private:
     class Parser;
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> groups_;
     std::string group_;

@@ -17,7 +17,7 @@ std::size_t ByteOrderMarkLength(std::string_view bytes);
 
 // A text stream over bytes in memory (the bytes must outlive it).
 class MemoryTextStream {
-public:
+  public:
     explicit MemoryTextStream(std::string_view bytes) : bytes_(bytes) {}
 
     bool AtEnd() const { return position_ >= bytes_.size(); }
@@ -28,7 +28,7 @@ public:
     // first zero byte. A CR as the last byte ends the line (the position then passes the end).
     std::string_view ReadMemoryLine();
 
-private:
+  private:
     std::string_view bytes_;
     std::size_t position_ = 0;
 };

@@ -11,7 +11,7 @@ namespace tickscope {
 //   ShowProgress(value, text, -1)  updates it (an empty text keeps the previous one),
 //   ShowProgress(total, "", -1)    with the value equal to the maximum closes it.
 class ProgressSink {
-public:
+  public:
     virtual ~ProgressSink() = default;
     virtual void ShowProgress(std::int64_t value, const std::string& text,
                               std::int64_t maximum) = 0;
@@ -19,7 +19,7 @@ public:
 
 // A sink that shows nothing.
 class SilentProgress final : public ProgressSink {
-public:
+  public:
     void ShowProgress(std::int64_t, const std::string&, std::int64_t) override {}
 };
 
