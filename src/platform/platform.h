@@ -45,6 +45,13 @@ std::int64_t FileSize(const std::string& path);
 // so that `path` is either left as it was or holds exactly `content`. False on failure.
 bool WriteFileAtomically(const std::string& path, const std::string& content);
 
+// Creates one folder (its parent must exist); true when it exists as a folder afterwards.
+bool CreateFolder(const std::string& path);
+
+// The current local date and time as seconds since 1970-01-01 00:00:00 local time, the
+// way the language's Date() counts (the run files are named by it).
+std::int64_t LocalDateSeconds();
+
 // Process and thread ids, as the recorder writes them into run files.
 std::int64_t CurrentProcessId();
 std::int64_t CurrentThreadId();

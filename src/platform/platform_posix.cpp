@@ -2,9 +2,11 @@
 
 #include "platform/platform.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -16,7 +18,9 @@ namespace tickscope::platform {
 
 namespace {
 
-bool HoldsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+bool HoldsNul(const std::string& path) {
+    return path.find('\0') != std::string::npos;
+}
 
 std::string WithTrailingSeparator(std::string folder) {
     if (folder.empty() || folder.back() != '/') {
@@ -27,7 +31,9 @@ std::string WithTrailingSeparator(std::string folder) {
 
 } // namespace
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+    return '/';
+}
 
 std::string HomeFolder() {
     const char* home = std::getenv("HOME");
@@ -39,7 +45,9 @@ std::string TempFolder() {
     return WithTrailingSeparator(tmp && *tmp ? tmp : "/tmp");
 }
 
-std::string WindowTitle(std::int64_t) { return {}; }
+std::string WindowTitle(std::int64_t) {
+    return {};
+}
 
 std::string EnvironmentVariable(const std::string& name) {
     const char* value = std::getenv(name.c_str());
@@ -47,7 +55,8 @@ std::string EnvironmentVariable(const std::string& name) {
 }
 
 bool HasDisplay() {
-    return !EnvironmentVariable("DISPLAY").empty() || !EnvironmentVariable("WAYLAND_DISPLAY").empty();
+    return !EnvironmentVariable("DISPLAY").empty() ||
+           !EnvironmentVariable("WAYLAND_DISPLAY").empty();
 }
 
 std::optional<std::string> RealPath(const std::string& path) {
@@ -76,8 +85,8 @@ std::optional<std::vector<std::string>> ListFolder(const std::string& folder,
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
         if (name.size() >= suffix.size() &&
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-            name != "." && name != "..") {
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 && name != "." &&
+            name != "..") {
             names.push_back(name);
         }
     }
@@ -128,7 +137,29 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
     return ok;
 }
 
-std::int64_t CurrentProcessId() { return static_cast<std::int64_t>(::getpid()); }
+bool CreateFolder(const std::string& path) {
+    if (path.empty() || HoldsNul(path)) {
+        return false;
+    }
+    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+        return false;
+    }
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::int64_t LocalDateSeconds() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (!::localtime_r(&now, &local)) {
+        return static_cast<std::int64_t>(now);
+    }
+    return static_cast<std::int64_t>(now) + static_cast<std::int64_t>(local.tm_gmtoff);
+}
+
+std::int64_t CurrentProcessId() {
+    return static_cast<std::int64_t>(::getpid());
+}
 
 std::int64_t CurrentThreadId() {
 #ifdef SYS_gettid

@@ -2,8 +2,8 @@
 
 #include "platform/platform.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstdlib>
 
@@ -11,7 +11,9 @@ namespace tickscope::platform {
 
 namespace {
 
-bool HoldsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+bool HoldsNul(const std::string& path) {
+    return path.find('\0') != std::string::npos;
+}
 
 std::string WithTrailingSeparator(std::string folder) {
     if (folder.empty() || folder.back() != '\\') {
@@ -22,7 +24,9 @@ std::string WithTrailingSeparator(std::string folder) {
 
 } // namespace
 
-char PathSeparator() { return '\\'; }
+char PathSeparator() {
+    return '\\';
+}
 
 std::string HomeFolder() {
     char buffer[MAX_PATH] = {};
@@ -67,19 +71,23 @@ std::string EnvironmentVariable(const std::string& name) {
     return value;
 }
 
-bool HasDisplay() { return true; }
+bool HasDisplay() {
+    return true;
+}
 
 std::optional<std::string> RealPath(const std::string& path) {
     if (path.empty() || HoldsNul(path)) {
         return std::nullopt;
     }
-    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
     char buffer[32768] = {};
-    const DWORD length = GetFinalPathNameByHandleA(file, buffer, sizeof(buffer), FILE_NAME_NORMALIZED);
+    const DWORD length =
+        GetFinalPathNameByHandleA(file, buffer, sizeof(buffer), FILE_NAME_NORMALIZED);
     CloseHandle(file);
     if (length == 0 || length >= sizeof(buffer)) {
         return std::nullopt;
@@ -100,9 +108,15 @@ std::optional<std::vector<std::string>> ListFolder(const std::string& folder,
         }
         return std::nullopt;
     }
+    // The wildcard also matches short 8.3 names ("*.tkr" finds "a.tkrx"), so filter again.
     std::vector<std::string> names;
     do {
-        names.emplace_back(data.cFileName);
+        const std::string name = data.cFileName;
+        if (name.size() >= suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 && name != "." &&
+            name != "..") {
+            names.push_back(name);
+        }
     } while (FindNextFileA(find, &data));
     FindClose(find);
     return names;
@@ -148,9 +162,35 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
     return ok;
 }
 
-std::int64_t CurrentProcessId() { return static_cast<std::int64_t>(GetCurrentProcessId()); }
+bool CreateFolder(const std::string& path) {
+    if (path.empty() || HoldsNul(path)) {
+        return false;
+    }
+    CreateDirectoryA(path.c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
-std::int64_t CurrentThreadId() { return static_cast<std::int64_t>(GetCurrentThreadId()); }
+std::int64_t LocalDateSeconds() {
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    FILETIME asFileTime;
+    if (!SystemTimeToFileTime(&local, &asFileTime)) {
+        return 0;
+    }
+    const std::int64_t ticks =
+        (static_cast<std::int64_t>(asFileTime.dwHighDateTime) << 32) | asFileTime.dwLowDateTime;
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+    return ticks / 10000000 - kSecondsFrom1601To1970;
+}
+
+std::int64_t CurrentProcessId() {
+    return static_cast<std::int64_t>(GetCurrentProcessId());
+}
+
+std::int64_t CurrentThreadId() {
+    return static_cast<std::int64_t>(GetCurrentThreadId());
+}
 
 } // namespace tickscope::platform
 
