@@ -1,0 +1,146 @@
+#include "analysis/run_catalogue.h"
+
+#include "analysis/key_value_file.h"
+#include "instrument/run_files.h"
+#include "platform/platform.h"
+#include "source/text_utils.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace tickscope {
+
+namespace {
+
+constexpr std::array<std::string_view, 4> kHeaderKeys = {"Path", "LinesOfCode", "SourceFileIds",
+                                                         "ScopeIds"};
+
+std::string_view BaseName(std::string_view path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian).
+void CivilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) {
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+} // namespace
+
+std::string RunFolder(const std::string& homeFolder) {
+    return homeFolder + "Tickscope" + platform::PathSeparator();
+}
+
+RunRecord CatalogueRunFile(const std::string& fileName) {
+    RunRecord record;
+    record.FileName = fileName;
+    const std::string_view name = BaseName(fileName);
+    record.Timestamp = ParseInteger32(name.substr(0, name.find('-')));
+
+    KeyValueFile file;
+    file.Open(fileName, [](std::string_view group, std::string_view key) {
+        return group == kPreProgramInfosGroup &&
+               std::find(kHeaderKeys.begin(), kHeaderKeys.end(), key) != kHeaderKeys.end();
+    });
+    file.UseGroup(kPreProgramInfosGroup);
+    record.Path = file.ReadString("Path");
+    record.LineCount = ParseInteger32(file.ReadString("LinesOfCode"));
+    record.SourceFileCount = ParseInteger32(file.ReadString("SourceFileIds"));
+    record.ScopeCount = ParseInteger32(file.ReadString("ScopeIds"));
+    return record;
+}
+
+bool BuildRunCatalogue(const std::string& homeFolder, RunCatalogue& catalogue,
+                       AnalyzerLists& lists) {
+    catalogue.Records.clear();
+    lists.ProgramCombo.Entries.clear();
+    lists.ProgramCombo.Selected = -1;
+    const std::string folder = RunFolder(homeFolder);
+    const auto names = platform::ListFolder(folder, ".tkr");
+    if (!names) {
+        return false;
+    }
+    catalogue.Records.reserve(names->size());
+    for (const std::string& name : *names) {
+        catalogue.Records.push_back(CatalogueRunFile(folder + name));
+    }
+    std::stable_sort(
+        catalogue.Records.begin(), catalogue.Records.end(),
+        [](const RunRecord& a, const RunRecord& b) { return a.Timestamp > b.Timestamp; });
+    for (const RunRecord& record : catalogue.Records) {
+        std::string program = ProgramName(record);
+        auto& entries = lists.ProgramCombo.Entries;
+        if (std::find(entries.begin(), entries.end(), program) == entries.end()) {
+            entries.push_back(std::move(program));
+        }
+    }
+    return true;
+}
+
+std::string ProgramName(const RunRecord& record) {
+    return std::string(BaseName(record.Path));
+}
+
+std::vector<const RunRecord*> RunsOfProgram(const RunCatalogue& catalogue,
+                                            const std::string& programName) {
+    std::vector<const RunRecord*> runs;
+    for (const RunRecord& record : catalogue.Records) {
+        if (BaseName(record.Path) == programName) {
+            runs.push_back(&record);
+        }
+    }
+    return runs;
+}
+
+RunRecord* FindRun(RunCatalogue& catalogue, const std::string& programName,
+                   const std::string& formattedTimestamp) {
+    for (RunRecord& record : catalogue.Records) {
+        if (BaseName(record.Path) == programName &&
+            FormatTimestamp(record.Timestamp) == formattedTimestamp) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+std::string FormatTimestamp(std::int64_t timestamp) {
+    std::int64_t days = timestamp / 86400;
+    std::int64_t seconds = timestamp % 86400;
+    if (seconds < 0) {
+        seconds += 86400;
+        --days;
+    }
+    std::int64_t year = 0;
+    int month = 0;
+    int day = 0;
+    CivilFromDays(days, year, month, day);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld/%02d/%02d-%02d:%02d:%02d",
+                  static_cast<long long>(year), month, day, static_cast<int>(seconds / 3600),
+                  static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+    return text;
+}
+
+bool ChooseProgram(const RunCatalogue& catalogue, const std::string& programName,
+                   AnalyzerLists& lists) {
+    lists.RunList.Clear();
+    lists.SourceFileList.Clear();
+    lists.ReportList.Clear();
+    lists.ThreadList.Clear();
+    for (const RunRecord* record : RunsOfProgram(catalogue, programName)) {
+        lists.RunList.AddRow({FormatTimestamp(record->Timestamp), ""});
+    }
+    return lists.RunList.RowCount() > 0;
+}
+
+} // namespace tickscope
