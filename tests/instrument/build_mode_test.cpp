@@ -1,0 +1,283 @@
+#include "instrument/build_mode.h"
+#include "instrument/instrumenter.h"
+#include "instrument/runtime_text.h"
+#include "source/source_loader.h"
+#include "source/text_utils.h"
+
+#include "common/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tickscope {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempFolder;
+namespace fs = std::filesystem;
+
+class ScriptedRequesters : public Requesters {
+  public:
+    explicit ScriptedRequesters(bool answer) : answer_(answer) {}
+    bool AskYesNo(const std::string& title, const std::string& text) override {
+        ++Questions;
+        Title = title;
+        Text = text;
+        return answer_;
+    }
+    void ShowMessage(const std::string&, const std::string&) override { ++Messages; }
+    std::string AskText(const std::string&, const std::string&, const std::string&) override {
+        ++Messages;
+        return {};
+    }
+    int Questions = 0;
+    int Messages = 0;
+    std::string Title;
+    std::string Text;
+
+  private:
+    bool answer_;
+};
+
+// Every file below a folder with its bytes, by path relative to the folder.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[fs::relative(entry.path(), folder).string()] =
+                ReadFileBytes(entry.path().string());
+        }
+    }
+    return files;
+}
+
+// A two-file program: CR LF in the main file, LF in the included one.
+struct SmallProgram {
+    TempFolder Sources;
+    std::string Main;
+    SmallProgram() {
+        Main = Sources.Write("main.pb", "; demo\r\n"
+                                        "IncludeFile \"inc.pbi\"\r\n"
+                                        "Procedure Twice(x)\r\n"
+                                        "  ProcedureReturn x * 2\r\n"
+                                        "EndProcedure\r\n"
+                                        "For i = 1 To 3 : Twice(i) : Next\r\n"
+                                        "Select i\r\n"
+                                        "  Case 4\r\n"
+                                        "    Debug \"four\"\r\n"
+                                        "EndSelect\r\n");
+        Sources.Write("inc.pbi", "Global g = 1\n");
+    }
+};
+
+TEST(BuildModeTest, NoAnswerLoadsAndWritesNothing) {
+    SmallProgram program;
+    TempFolder out;
+    const auto sourcesBefore = Snapshot(program.Sources.Path());
+    BuildSettings settings{program.Main, out.File("target.pb"), false, "RT\n", out.Folder()};
+    ScriptedRequesters requesters(false);
+    RunBuildMode(settings, requesters);
+    EXPECT_EQ(requesters.Questions, 1);
+    EXPECT_EQ(requesters.Title, "Tickscope");
+    EXPECT_EQ(requesters.Text, "Build executable with Tickscope monitoring-code?");
+    EXPECT_TRUE(Snapshot(out.Path()).empty());
+    EXPECT_EQ(Snapshot(program.Sources.Path()), sourcesBefore);
+}
+
+TEST(BuildModeTest, YesWritesProgramInformationAndProbedProgram) {
+    SmallProgram program;
+    TempFolder out;
+    const auto sourcesBefore = Snapshot(program.Sources.Path());
+    const std::string folder = program.Sources.Folder();
+    BuildSettings settings{program.Main, out.File("target.pb"), false,
+                           "RT \"{tickscope.tempfolder}tickscope.src\"\n", out.Folder()};
+    ScriptedRequesters requesters(true);
+    RunBuildMode(settings, requesters);
+    EXPECT_EQ(requesters.Messages, 0);
+
+    const auto written = Snapshot(out.Path());
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(Snapshot(program.Sources.Path()), sourcesBefore);
+
+    const std::string expectedInfo =
+        "Path = " + folder +
+        "main.pb\r\n\r\n"
+        "SourceFileIds = 2\r\n"
+        "SourceFileId.1 = " +
+        folder +
+        "main.pb\r\n"
+        "SourceFileId.2 = " +
+        folder +
+        "inc.pbi\r\n\r\n"
+        "ScopeIds = 2\r\n"
+        "ScopeId.1 = ***main***\r\n"
+        "ScopeId.2 = Twice\r\n\r\n"
+        "LinesOfCode = 11\r\n"
+        "LineOfCode.1.SourceFileId = 1\r\nLineOfCode.1.LineNumber = 1\r\n"
+        "LineOfCode.1.Code = ;\\bdemo\r\nLineOfCode.1.Instructions = 1\r\n"
+        "LineOfCode.1.Instruction.1.ScopeId = 1\r\nLineOfCode.1.Instruction.1.Code = ;\\bdemo\r\n"
+        "LineOfCode.2.SourceFileId = 1\r\nLineOfCode.2.LineNumber = 2\r\n"
+        "LineOfCode.2.Code = IncludeFile\\b\"inc.pbi\"\r\nLineOfCode.2.Instructions = 1\r\n"
+        "LineOfCode.2.Instruction.1.ScopeId = 1\r\n"
+        "LineOfCode.2.Instruction.1.Code = IncludeFile\\b\"inc.pbi\"\r\n"
+        "LineOfCode.3.SourceFileId = 2\r\nLineOfCode.3.LineNumber = 1\r\n"
+        "LineOfCode.3.Code = Global\\bg\\b{EQU}\\b1\r\nLineOfCode.3.Instructions = 1\r\n"
+        "LineOfCode.3.Instruction.1.ScopeId = 1\r\n"
+        "LineOfCode.3.Instruction.1.Code = Global\\bg\\b{EQU}\\b1\r\n"
+        "LineOfCode.4.SourceFileId = 1\r\nLineOfCode.4.LineNumber = 3\r\n"
+        "LineOfCode.4.Code = Procedure\\bTwice(x)\r\nLineOfCode.4.Instructions = 1\r\n"
+        "LineOfCode.4.Instruction.1.ScopeId = 2\r\n"
+        "LineOfCode.4.Instruction.1.Code = Procedure\\bTwice(x)\r\n"
+        "LineOfCode.5.SourceFileId = 1\r\nLineOfCode.5.LineNumber = 4\r\n"
+        "LineOfCode.5.Code = \\b\\bProcedureReturn\\bx\\b*\\b2\r\nLineOfCode.5.Instructions = 1\r\n"
+        "LineOfCode.5.Instruction.1.ScopeId = 2\r\n"
+        "LineOfCode.5.Instruction.1.Code = \\b\\bProcedureReturn\\bx\\b*\\b2\r\n"
+        "LineOfCode.6.SourceFileId = 1\r\nLineOfCode.6.LineNumber = 5\r\n"
+        "LineOfCode.6.Code = EndProcedure\r\nLineOfCode.6.Instructions = 1\r\n"
+        "LineOfCode.6.Instruction.1.ScopeId = 2\r\nLineOfCode.6.Instruction.1.Code = "
+        "EndProcedure\r\n"
+        "LineOfCode.7.SourceFileId = 1\r\nLineOfCode.7.LineNumber = 6\r\n"
+        "LineOfCode.7.Code = For\\bi\\b{EQU}\\b1\\bTo\\b3\\b:\\bTwice(i)\\b:\\bNext\r\n"
+        "LineOfCode.7.Instructions = 3\r\n"
+        "LineOfCode.7.Instruction.1.ScopeId = 1\r\n"
+        "LineOfCode.7.Instruction.1.Code = For\\bi\\b{EQU}\\b1\\bTo\\b3\\b:\r\n"
+        "LineOfCode.7.Instruction.2.ScopeId = 1\r\n"
+        "LineOfCode.7.Instruction.2.Code = \\bTwice(i)\\b\r\n"
+        "LineOfCode.7.Instruction.3.ScopeId = 1\r\nLineOfCode.7.Instruction.3.Code = \\bNext\r\n"
+        "LineOfCode.8.SourceFileId = 1\r\nLineOfCode.8.LineNumber = 7\r\n"
+        "LineOfCode.8.Code = Select\\bi\r\nLineOfCode.8.Instructions = 1\r\n"
+        "LineOfCode.8.Instruction.1.ScopeId = 1\r\nLineOfCode.8.Instruction.1.Code = Select\\bi\r\n"
+        "LineOfCode.9.SourceFileId = 1\r\nLineOfCode.9.LineNumber = 8\r\n"
+        "LineOfCode.9.Code = \\b\\bCase\\b4\r\nLineOfCode.9.Instructions = 1\r\n"
+        "LineOfCode.9.Instruction.1.ScopeId = 1\r\n"
+        "LineOfCode.9.Instruction.1.Code = \\b\\bCase\\b4\r\n"
+        "LineOfCode.10.SourceFileId = 1\r\nLineOfCode.10.LineNumber = 9\r\n"
+        "LineOfCode.10.Code = \\b\\b\\b\\bDebug\\b\"four\"\r\nLineOfCode.10.Instructions = 1\r\n"
+        "LineOfCode.10.Instruction.1.ScopeId = 1\r\n"
+        "LineOfCode.10.Instruction.1.Code = \\b\\b\\b\\bDebug\\b\"four\"\r\n"
+        "LineOfCode.11.SourceFileId = 1\r\nLineOfCode.11.LineNumber = 10\r\n"
+        "LineOfCode.11.Code = EndSelect\r\nLineOfCode.11.Instructions = 1\r\n"
+        "LineOfCode.11.Instruction.1.ScopeId = 1\r\nLineOfCode.11.Instruction.1.Code = "
+        "EndSelect\r\n";
+    EXPECT_EQ(written.at("tickscope.src"), expectedInfo);
+
+    const std::string expectedProgram = "RT \"" + out.Folder() +
+                                        "tickscope.src\"\n"
+                                        "tickscope_InitHiresTiming()\n"
+                                        "tickscope_Begin()\n"
+                                        "; demo\n"
+                                        ";IncludeFile \"inc.pbi\"\n"
+                                        "tickscope_AddStartEntry(2, 1, 1, #False)\n"
+                                        "Global g = 1\n"
+                                        "tickscope_AddStopEntry(2, 1, 1, #False)\n"
+                                        "Procedure Twice(x)\n"
+                                        "Define tickscopevar.b\n"
+                                        "  ProcedureReturn x * 2\n"
+                                        "EndProcedure\n"
+                                        "For i = 1 To 3 :\n"
+                                        "tickscope_AddStartEntry(1, 6, 2, #False)\n"
+                                        " Twice(i) \n"
+                                        "tickscope_AddStopEntry(1, 6, 2, #False)\n"
+                                        "tickscope_AddStartEntry(1, 6, 1, #False)\n"
+                                        " Next\n"
+                                        "tickscope_AddStopEntry(1, 6, 1, #False)\n"
+                                        "tickscope_AddStartEntry(1, 7, 1, #True)\n"
+                                        "Select i\n"
+                                        "  Case 4\n"
+                                        "tickscope_AddStopEntry(1, 7, 1, #True)\n"
+                                        "tickscope_AddStartEntry(1, 9, 1, #False)\n"
+                                        "    Debug \"four\"\n"
+                                        "tickscope_AddStopEntry(1, 9, 1, #False)\n"
+                                        "EndSelect\n"
+                                        "tickscope_AddStopEntry(1, 7, 1, #True)\n"
+                                        "tickscope_End()\n"
+                                        "\r\n";
+    EXPECT_EQ(written.at("target.pb"), expectedProgram);
+}
+
+TEST(BuildModeTest, UnreadableSourceGivesEmptyProgram) {
+    TempFolder out;
+    BuildSettings settings{out.File("missing.pb"), out.File("target.pb"), false, "RT\n",
+                           out.Folder()};
+    ScriptedRequesters requesters(true);
+    RunBuildMode(settings, requesters);
+    const auto written = Snapshot(out.Path());
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written.at("target.pb"),
+              "RT\ntickscope_InitHiresTiming()\ntickscope_Begin()\ntickscope_End()\n\r\n");
+    EXPECT_TRUE(EndsWith(written.at("tickscope.src"), "\r\n\r\nLinesOfCode = 0\r\n"));
+    EXPECT_TRUE(
+        StartsWith(written.at("tickscope.src"), "Path = " + out.File("missing.pb") + "\r\n"));
+}
+
+struct UnwritableCase {
+    const char* name;
+    std::string target; // relative to the output folder; "" for an empty target path
+    bool targetIsSource;
+};
+
+class UnwritableTargetTest : public ::testing::TestWithParam<UnwritableCase> {};
+
+TEST_P(UnwritableTargetTest, SkipsTargetSilentlyAndKeepsSources) {
+    SmallProgram program;
+    TempFolder out;
+    const auto sourcesBefore = Snapshot(program.Sources.Path());
+    std::string target;
+    if (GetParam().targetIsSource) {
+        target = program.Sources.File(GetParam().target);
+    } else if (!GetParam().target.empty()) {
+        target = out.File(GetParam().target);
+    }
+    BuildSettings settings{program.Main, target, true, "RT\n", out.Folder()};
+    ScriptedRequesters requesters(true);
+    RunBuildMode(settings, requesters);
+    EXPECT_EQ(Snapshot(program.Sources.Path()), sourcesBefore);
+    const auto written = Snapshot(out.Path());
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_TRUE(StartsWith(written.begin()->second, "Path = "));
+    EXPECT_EQ(requesters.Messages, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, UnwritableTargetTest,
+    ::testing::Values(UnwritableCase{"Empty", "", false},
+                      UnwritableCase{"MissingFolder", "no/such/folder/target.pb", false},
+                      UnwritableCase{"IsMainSource", "main.pb", true},
+                      UnwritableCase{"IsIncludedFile", "inc.pbi", true},
+                      UnwritableCase{"IsSourceByOtherName", "./main.pb", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BuildModeTest, UnwritableTempFolderStillWritesTarget) {
+    SmallProgram program;
+    TempFolder out;
+    BuildSettings settings{program.Main, out.File("target.pb"), true, "RT\n",
+                           out.Folder() + "missing/"};
+    ScriptedRequesters requesters(true);
+    RunBuildMode(settings, requesters);
+    const auto written = Snapshot(out.Path());
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_TRUE(StartsWith(written.at("target.pb"), "RT\ntickscope_InitHiresTiming()\n"));
+}
+
+TEST(BuildModeTest, OverwritesEarlierOutputs) {
+    SmallProgram program;
+    TempFolder out;
+    out.Write("tickscope.src", std::string(100000, 'x'));
+    out.Write("target.pb", std::string(100000, 'y'));
+    BuildSettings settings{program.Main, out.File("target.pb"), false, "RT\n", out.Folder()};
+    ScriptedRequesters requesters(true);
+    RunBuildMode(settings, requesters);
+    const auto written = Snapshot(out.Path());
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_TRUE(StartsWith(written.at("tickscope.src"), "Path = "));
+    EXPECT_TRUE(EndsWith(written.at("target.pb"), "EndSelect\ntickscope_AddStopEntry(1, 7, 1, "
+                                                  "#True)\ntickscope_End()\n\r\n"));
+}
+
+} // namespace
+} // namespace tickscope
