@@ -17,12 +17,22 @@ bool TitleNamesX64Ide(std::string_view title) {
     return head.find(" (x64) ") != std::string_view::npos;
 }
 
-bool DetectProbesForX86() {
+namespace {
+constexpr std::size_t kMaxWindowTitle = 1023;
+} // namespace
+
+bool DetectProbesForX86(const std::function<std::string(std::int64_t)>& windowTitle) {
     const std::int64_t handle = ParseInteger(platform::EnvironmentVariable("PB_TOOL_MainWindow"));
     if (handle == 0) {
         return true;
     }
-    return !TitleNamesX64Ide(platform::WindowTitle(handle));
+    // The title is read into a 1024-character buffer: at most 1023 characters count.
+    const std::string title = windowTitle(handle).substr(0, kMaxWindowTitle);
+    return !TitleNamesX64Ide(title);
+}
+
+bool DetectProbesForX86() {
+    return DetectProbesForX86(platform::WindowTitle);
 }
 
 int RunTickscope(const std::vector<std::string>& parameters, const ModeRunners& runners) {

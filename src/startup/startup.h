@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,8 @@ bool TitleNamesX64Ide(std::string_view title);
 
 // Reads PB_TOOL_MainWindow and the title of that window; true keeps the x86 probe form.
 bool DetectProbesForX86();
+// The same with the window-title lookup passed in; it is asked only for a non-zero handle.
+bool DetectProbesForX86(const std::function<std::string(std::int64_t)>& windowTitle);
 
 // The two modes, filled by the tool's entry; tests pass their own.
 struct ModeRunners {
