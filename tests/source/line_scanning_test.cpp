@@ -5,6 +5,7 @@
 #include <chrono>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tickscope {
@@ -300,6 +301,30 @@ TEST(LineScanningMemoTest, InputTakenFromAnEarlierResult) {
     EXPECT_EQ(TokenizeLine(MaskLineCached(line)), Sep("a|=|\"\"\"\"|b|"));
     // An odd run of quotes leaves the last one open, so masking is not idempotent.
     EXPECT_EQ(MaskLine("\"\"\" :"), "\"\"\"\"\"");
+}
+
+TEST(LineScanningMemoTest, ThreadsKeepTheirOwnMemos) {
+    // Each thread alternates between its own lines; a memo shared between threads would
+    // sooner or later hand one thread another's result.
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &failures] {
+            const std::string line = std::string(static_cast<std::size_t>(t), ' ') + "If x";
+            const std::string other = "a = " + std::to_string(t) + " ; If";
+            for (int i = 0; i < 20000; ++i) {
+                failures[t] += FindKeyword(line, "if") != t + 1;
+                failures[t] += FindKeyword(other, "if") != 0;
+                failures[t] += CommentPosition(other) != 7;
+                failures[t] += MaskLine(line) != line;
+                failures[t] += TokenField(TokenizeLine(other), 3) != std::to_string(t);
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
 
 TEST(LineScanningBadInputTest, NulAndHighBytesAreOrdinaryCharacters) {
