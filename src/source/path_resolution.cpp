@@ -17,6 +17,16 @@ bool IsAbsoluteName(std::string_view fileName, PathStyle style) {
     return style == PathStyle::Posix && !fileName.empty() && fileName.front() == '/';
 }
 
+bool IsRootedFolder(std::string_view folder, PathStyle style) {
+    if (folder.find(':') != std::string_view::npos) {
+        return true;
+    }
+    if (folder.empty()) {
+        return false;
+    }
+    return folder.front() == '/' || (style == PathStyle::Windows && folder.front() == '\\');
+}
+
 } // namespace
 
 PathStyle NativePathStyle() {
@@ -29,6 +39,16 @@ std::string PathPart(std::string_view fileName) {
         return {};
     }
     return std::string(fileName.substr(0, last + 1));
+}
+
+std::string IncludePathFromDirective(std::string_view folder, std::string_view folderOfFile,
+                                     PathStyle style) {
+    if (IsRootedFolder(folder, style)) {
+        return std::string(folder);
+    }
+    std::string result(folderOfFile);
+    result.append(folder);
+    return result;
 }
 
 std::string CollapseSeparators(std::string_view path, PathStyle style) {

@@ -28,6 +28,12 @@ struct ResolvedInclude {
 ResolvedInclude ResolveInclude(std::string_view fileName, std::string_view includePath,
                                PathStyle style);
 
+// The include path set by an "IncludePath" directive in the file whose folder is given. A
+// relative folder is taken relative to that file's folder (not to the working folder of
+// the process); a folder holding ":" or starting with a separator is taken as written.
+std::string IncludePathFromDirective(std::string_view folder, std::string_view folderOfFile,
+                                     PathStyle style);
+
 // Replaces every run of separators by a single one. In the Windows style a leading pair of
 // backslashes (a network path) is kept.
 std::string CollapseSeparators(std::string_view path, PathStyle style);

@@ -18,10 +18,12 @@ namespace {
 // One file being read. Its lines are views into `Bytes`, so the record must not move
 // while it is read (the loader keeps these in a deque and only adds or removes at the end).
 struct OpenFile {
-    OpenFile(std::string bytes, int fileId, std::string includePath, std::string realPath)
+    OpenFile(std::string bytes, int fileId, std::string includePath, std::string realPath,
+             std::string folder)
         : Bytes(std::move(bytes)),
           Lines(std::string_view(Bytes).substr(ByteOrderMarkLength(Bytes))), FileId(fileId),
-          IncludePath(std::move(includePath)), RealPath(std::move(realPath)) {}
+          IncludePath(std::move(includePath)), RealPath(std::move(realPath)),
+          Folder(std::move(folder)) {}
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
@@ -31,6 +33,7 @@ struct OpenFile {
     int LineNumber = 0;
     std::string IncludePath; // changed by "includepath" and by the files this one includes
     std::string RealPath;
+    std::string Folder; // folder part of the path the file was opened by
 };
 
 enum class Directive { None, IncludePath, IncludeFile, XIncludeFile };
@@ -101,8 +104,9 @@ class SourceLoad {
         }
         const int fileId = static_cast<int>(program_.SourceFileIds.Size()) + 1;
         program_.SourceFileIds.Set(KeyForNewFile(resolved.PathToOpen, fileId), fileId);
+        std::string folder = PathPart(resolved.PathToOpen);
         files_.emplace_back(std::move(bytes), fileId, std::move(resolved.IncludePath),
-                            std::move(realPath));
+                            std::move(realPath), std::move(folder));
     }
 
     // A path opened again keeps its first entry; the new one is told apart by its id, so
@@ -146,7 +150,7 @@ class SourceLoad {
             TokenField(TokenizeLine(line.substr(static_cast<std::size_t>(position) - 1)), 2);
         std::erase(argument, '"');
         if (directive == Directive::IncludePath) {
-            file.IncludePath = std::move(argument);
+            file.IncludePath = IncludePathFromDirective(argument, file.Folder, style_);
             return;
         }
 

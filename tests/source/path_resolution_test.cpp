@@ -103,6 +103,33 @@ TEST(CollapseSeparatorsTest, LongRunsCollapseInOnePass) {
     EXPECT_EQ(CollapseSeparators(path, PathStyle::Posix), "/a/b");
 }
 
+TEST(IncludePathFromDirectiveTest, RelativeFoldersStartAtTheFilesFolder) {
+    struct Case {
+        std::string folder;
+        std::string folderOfFile;
+        PathStyle style;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"lib/", "/src/", PathStyle::Posix, "/src/lib/"},
+        {"./../../", "/src/examples/core/", PathStyle::Posix, "/src/examples/core/./../../"},
+        {"", "/src/", PathStyle::Posix, "/src/"},
+        {"lib", "", PathStyle::Posix, "lib"},
+        {"/opt/lib/", "/src/", PathStyle::Posix, "/opt/lib/"},
+        {"D:\\lib\\", "/src/", PathStyle::Posix, "D:\\lib\\"},
+        {"\\lib\\", "/src/", PathStyle::Posix, "/src/\\lib\\"},
+        {"lib\\", "C:\\src\\", PathStyle::Windows, "C:\\src\\lib\\"},
+        {"D:\\lib", "C:\\src\\", PathStyle::Windows, "D:\\lib"},
+        {"\\\\server\\share", "C:\\src\\", PathStyle::Windows, "\\\\server\\share"},
+        {"\\lib", "C:\\src\\", PathStyle::Windows, "\\lib"},
+        {"/lib", "C:\\src\\", PathStyle::Windows, "/lib"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IncludePathFromDirective(c.folder, c.folderOfFile, c.style), c.expected)
+            << c.folder << " in " << c.folderOfFile;
+    }
+}
+
 TEST(PathPartTest, UpToAndIncludingLastSeparator) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},
