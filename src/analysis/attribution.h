@@ -101,7 +101,8 @@ class RunAnalysis {
     FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> threadSlots_;
     std::int32_t lastThreadSlot_ = -1;
     FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> lineIds_; // (file, line) -> LineId
-    std::vector<std::int32_t> invocationSlots_; // by LineId, -1 when the line has no key
+    // By LineId, -1 when the line has no key; a fresh analysis knows only line id 0.
+    std::vector<std::int32_t> invocationSlots_ = std::vector<std::int32_t>(1, -1);
     std::vector<InvocationSet> invocations_;
     std::int32_t lineCount_ = 0;
 };

@@ -1,0 +1,310 @@
+// Checks the attribution against a plain transcription of its rules with text-keyed tables,
+// on randomized entry streams.
+#include "analysis/attribution.h"
+#include "analysis/attribution_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <tuple>
+
+namespace tickscope {
+namespace {
+
+// The rules written out with text keys, ordered maps and sets, as simple as possible.
+class ReferenceAttribution {
+  public:
+    explicit ReferenceAttribution(const ListData& report) {
+        for (std::size_t r = 0; r < report.RowCount(); ++r) {
+            lineIds_[report.CellText(r, kFileColumn) + ":" + report.CellText(r, kLineColumn)] =
+                static_cast<std::int32_t>(r + 1);
+        }
+    }
+
+    void Attribute(const EntryRecord& e) {
+        const std::string fileLine = std::to_string(e.FileId) + ":" + std::to_string(e.LineNumber);
+        const std::int32_t lineId = lineIds_.count(fileLine) ? lineIds_[fileLine] : 0;
+        const std::string lid = std::to_string(lineId);
+        const std::string t = std::to_string(e.ThreadId);
+        const std::string tl = t + ":" + lid;
+        const std::string tli = tl + ":" + std::to_string(int{e.InstructionNumber});
+        const std::string k = lid + "/" + std::to_string(int{e.InstructionNumber}) + "/" + t + "/" +
+                              std::to_string(e.Stackframe);
+        if (e.StartOrStop == 1) {
+            if (!openLines_.count(tl)) {
+                for (auto& [key, set] : openLines_) {
+                    if (key.substr(0, key.find(':')) == t) {
+                        set.insert(lid);
+                    }
+                }
+                openLines_[tl] = {};
+            }
+            if (!instructionIndex_.count(tli)) {
+                if (!threadIndex_.count(t)) {
+                    threadIndex_[t] = threads_.size();
+                    ThreadNode node;
+                    node.ThreadId = static_cast<std::int32_t>(e.ThreadId);
+                    threads_.push_back(node);
+                }
+                ThreadNode& node = threads_[threadIndex_[t]];
+                if (!lineIndex_.count(tl)) {
+                    lineIndex_[tl] = node.Lines.size();
+                    node.Lines.push_back({lineId, {}});
+                }
+                ThreadLineNode& line = node.Lines[lineIndex_[tl]];
+                instructionIndex_[tli] = {threadIndex_[t], lineIndex_[tl],
+                                          line.Instructions.size()};
+                InstructionFigures figures;
+                figures.InstructionNumber = e.InstructionNumber;
+                line.Instructions.push_back(figures);
+            }
+            pendingStarts_[k] = e.Nanos;
+            pendingNodes_[k] = instructionIndex_[tli];
+        } else if (e.StartOrStop == 2) {
+            if (!openLines_.count(tl)) {
+                return;
+            }
+            const std::string s = tl.substr(tl.find(':') + 1);
+            invocations_[s].insert(openLines_[tl].begin(), openLines_[tl].end());
+            openLines_.erase(tl);
+            if (!pendingStarts_.count(k)) {
+                return;
+            }
+            std::int64_t d =
+                static_cast<std::int64_t>(static_cast<std::uint64_t>(e.Nanos) -
+                                          static_cast<std::uint64_t>(pendingStarts_[k]));
+            if (d < 0) {
+                d = static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(d));
+            }
+            auto [p, l, i] = pendingNodes_[k];
+            InstructionFigures& f = threads_[p].Lines[l].Instructions[i];
+            f.Hits += 1;
+            f.TotalNanos += d;
+            if (f.MinNanos == 0 || d < f.MinNanos) {
+                f.MinNanos = d;
+            }
+            if (d > f.MaxNanos) {
+                f.MaxNanos = d;
+            }
+            pendingStarts_.erase(k);
+            pendingNodes_.erase(k);
+        }
+    }
+
+    std::vector<LineResult> Results(const ListData& threadList, const std::string& mode) const {
+        struct Sums {
+            std::int64_t Hits = 0, Total = 0, Max = 0, Min = 0;
+        };
+        std::map<std::string, Sums> figures;
+        for (std::size_t p = 0; p < threads_.size(); ++p) {
+            if (p < threadList.RowCount() && threadList.Rows[p].Checked) {
+                for (const ThreadLineNode& line : threads_[p].Lines) {
+                    Sums& s = figures[std::to_string(line.LineId)];
+                    for (const InstructionFigures& f : line.Instructions) {
+                        s.Hits += f.Hits;
+                        s.Total += f.TotalNanos;
+                        s.Max += f.MaxNanos;
+                        s.Min += f.MinNanos;
+                    }
+                }
+            }
+        }
+        std::vector<LineResult> results;
+        for (const auto& [key, s] : figures) {
+            std::int64_t time = s.Total;
+            if (mode == "avg") {
+                time = s.Hits != 0 ? s.Total / s.Hits : 0;
+            } else if (mode == "max") {
+                time = s.Max;
+            } else if (mode == "min") {
+                time = s.Min;
+            }
+            results.push_back({std::stoi(key), s.Hits, time});
+        }
+        std::sort(results.begin(), results.end(),
+                  [](const LineResult& a, const LineResult& b) { return a.LineId < b.LineId; });
+        return results;
+    }
+
+    const std::vector<ThreadNode>& Threads() const { return threads_; }
+    const std::map<std::string, std::set<std::string>>& Invocations() const { return invocations_; }
+
+  private:
+    std::map<std::string, std::int32_t> lineIds_;
+    std::map<std::string, std::set<std::string>> openLines_;
+    std::map<std::string, std::size_t> threadIndex_;
+    std::map<std::string, std::size_t> lineIndex_;
+    std::map<std::string, std::tuple<std::size_t, std::size_t, std::size_t>> instructionIndex_;
+    std::map<std::string, std::int64_t> pendingStarts_;
+    std::map<std::string, std::tuple<std::size_t, std::size_t, std::size_t>> pendingNodes_;
+    std::map<std::string, std::set<std::string>> invocations_;
+    std::vector<ThreadNode> threads_;
+};
+
+// Report rows: files 1 to 3 with lines 1 to 12, plus rows that repeat a file and line and
+// rows whose cells are not plain decimals.
+AnalyzerLists RandomReport(std::mt19937_64& random) {
+    std::vector<testing::ReportLine> rows;
+    for (int file = 1; file <= 3; ++file) {
+        for (int line = 1; line <= 12; ++line) {
+            rows.push_back({std::to_string(file), std::to_string(line), ""});
+        }
+    }
+    std::shuffle(rows.begin(), rows.end(), random);
+    rows.push_back({"2", "5", "duplicate"});
+    rows.push_back({"01", "3", "leading zero"});
+    rows.push_back({"1", "", "empty line cell"});
+    return testing::ListsWithReport(rows);
+}
+
+struct Frame {
+    std::int32_t File, Line;
+    std::int8_t Instruction;
+    std::int64_t Stackframe;
+};
+
+// Mostly well-nested executions per thread (calls, loops, recursion through one line), mixed
+// with stray stops, duplicate starts, mismatched keys, unknown lines and garbage kinds.
+std::vector<EntryRecord> RandomStream(std::mt19937_64& random, int count) {
+    const std::vector<std::int64_t> threads = {1, 2, (std::int64_t{1} << 32) | 1, -7,
+                                               std::numeric_limits<std::int64_t>::min()};
+    const std::vector<std::int8_t> instructions = {1, 2, 3, -1, -128, 127, 0};
+    std::vector<std::vector<Frame>> stacks(threads.size());
+    std::vector<std::int64_t> clocks(threads.size(), 1000);
+    auto pick = [&](auto n) { return static_cast<std::size_t>(random() % n); };
+    std::vector<EntryRecord> entries;
+    while (static_cast<int>(entries.size()) < count) {
+        const std::size_t t = pick(threads.size());
+        auto& stack = stacks[t];
+        const int roll = static_cast<int>(pick(100));
+        std::int64_t& clock = clocks[t];
+        clock += static_cast<std::int64_t>(pick(500));
+        if (pick(20) == 0) {
+            clock -= static_cast<std::int64_t>(pick(2000)); // time running backwards
+        }
+        EntryRecord e;
+        e.ThreadId = threads[t];
+        e.Nanos = clock;
+        if (roll < 45 && stack.size() < 8) {
+            Frame f{static_cast<std::int32_t>(1 + pick(3)), static_cast<std::int32_t>(1 + pick(13)),
+                    instructions[pick(instructions.size())],
+                    static_cast<std::int64_t>(0x7000 - 16 * stack.size())};
+            if (!stack.empty() && pick(5) == 0) {
+                f.File = stack[pick(stack.size())].File; // recursion through an open line
+                f.Line = stack[pick(stack.size())].Line;
+            }
+            if (pick(4) == 0) {
+                f.Stackframe = 0;
+            }
+            stack.push_back(f);
+            e.FileId = f.File;
+            e.LineNumber = f.Line;
+            e.InstructionNumber = f.Instruction;
+            e.Stackframe = f.Stackframe;
+            e.StartOrStop = 1;
+            if (pick(10) == 0) {
+                entries.push_back(e); // duplicate start
+                e.Nanos += 3;
+            }
+        } else if (roll < 88 && !stack.empty()) {
+            const Frame f = stack.back();
+            stack.pop_back();
+            e.FileId = f.File;
+            e.LineNumber = f.Line;
+            e.InstructionNumber = f.Instruction;
+            e.Stackframe = pick(15) == 0 ? f.Stackframe + 8 : f.Stackframe;
+            if (pick(15) == 0) {
+                e.InstructionNumber = static_cast<std::int8_t>(f.Instruction + 1);
+            }
+            e.StartOrStop = 2;
+        } else {
+            e.FileId = static_cast<std::int32_t>(pick(5));
+            e.LineNumber = static_cast<std::int32_t>(pick(15));
+            e.InstructionNumber = instructions[pick(instructions.size())];
+            e.Stackframe = static_cast<std::int64_t>(0x7000 - 16 * pick(9));
+            const std::int8_t kinds[] = {1, 2, 2, 0, 3, -1};
+            e.StartOrStop = kinds[pick(6)];
+        }
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+void ExpectSameThreads(const std::vector<ThreadNode>& actual,
+                       const std::vector<ThreadNode>& expected) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t p = 0; p < actual.size(); ++p) {
+        SCOPED_TRACE("thread node " + std::to_string(p));
+        EXPECT_EQ(actual[p].ThreadId, expected[p].ThreadId);
+        ASSERT_EQ(actual[p].Lines.size(), expected[p].Lines.size());
+        for (std::size_t l = 0; l < actual[p].Lines.size(); ++l) {
+            const auto& a = actual[p].Lines[l];
+            const auto& b = expected[p].Lines[l];
+            EXPECT_EQ(a.LineId, b.LineId);
+            ASSERT_EQ(a.Instructions.size(), b.Instructions.size());
+            for (std::size_t i = 0; i < a.Instructions.size(); ++i) {
+                const auto& fa = a.Instructions[i];
+                const auto& fb = b.Instructions[i];
+                EXPECT_EQ(std::tie(fa.InstructionNumber, fa.Hits, fa.TotalNanos, fa.MaxNanos,
+                                   fa.MinNanos),
+                          std::tie(fb.InstructionNumber, fb.Hits, fb.TotalNanos, fb.MaxNanos,
+                                   fb.MinNanos));
+            }
+        }
+    }
+}
+
+TEST(AttributionReferenceTest, RandomStreamsGiveTheSameFiguresAsTheReference) {
+    for (std::uint64_t seed = 1; seed <= 60; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937_64 random(seed);
+        AnalyzerLists lists = RandomReport(random);
+        ReferenceAttribution reference(lists.ReportList);
+        RunAnalysis analysis;
+        ResetAttribution(analysis, lists.ReportList);
+        for (const EntryRecord& e : RandomStream(random, 300 + static_cast<int>(seed) * 40)) {
+            reference.Attribute(e);
+            AttributeEntry(analysis, e);
+        }
+        ExpectSameThreads(analysis.Threads(), reference.Threads());
+
+        for (std::int32_t id = 0; id <= analysis.LineCount(); ++id) {
+            const auto found = reference.Invocations().find(std::to_string(id));
+            const std::vector<std::int32_t>* members = analysis.InvocationsOf(id);
+            if (found == reference.Invocations().end()) {
+                EXPECT_EQ(members, nullptr) << "line " << id;
+                continue;
+            }
+            ASSERT_NE(members, nullptr) << "line " << id;
+            std::set<std::string> actual;
+            for (std::int32_t m : *members) {
+                actual.insert(std::to_string(m));
+            }
+            EXPECT_EQ(actual.size(), members->size()) << "duplicate members of line " << id;
+            EXPECT_EQ(actual, found->second) << "line " << id;
+        }
+
+        testing::FillThreadList(lists, analysis);
+        for (int mode = -1; mode < 4; ++mode) {
+            lists.ModeCombo.Selected = mode;
+            for (ListRow& row : lists.ThreadList.Rows) {
+                row.Checked = random() % 3 != 0;
+            }
+            EXPECT_EQ(ComputeLineResults(analysis, lists.ThreadList, lists.ModeCombo),
+                      reference.Results(lists.ThreadList, lists.ModeCombo.SelectedText()))
+                << "mode " << mode;
+        }
+    }
+}
+
+} // namespace
+
+bool operator==(const LineResult& a, const LineResult& b) {
+    return a.LineId == b.LineId && a.Hits == b.Hits && a.TimeNanos == b.TimeNanos;
+}
+
+} // namespace tickscope
