@@ -52,9 +52,10 @@ struct CheckActionItem {
     int ItemId;
     const char* Caption;
     CheckAction Action;
+    bool SeparatorBefore; // the menu shows a separator above this item
 };
 
-// The actions menu, in menu order.
+// The actions menu, top to bottom.
 const std::array<CheckActionItem, 11>& CheckActionItems();
 
 // The action of a menu item id (1001 to 1011); nullptr for any other id.
