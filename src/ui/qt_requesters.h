@@ -8,7 +8,7 @@ namespace tickscope {
 
 // Requesters shown as Qt dialogs over a parent window (or centred on the screen).
 class QtRequesters : public Requesters {
-public:
+  public:
     explicit QtRequesters(QWidget* parent) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
     bool AskYesNo(const std::string& title, const std::string& text) override;
@@ -16,7 +16,7 @@ public:
     std::string AskText(const std::string& title, const std::string& prompt,
                         const std::string& defaultText) override;
 
-private:
+  private:
     QWidget* parent_;
 };
 

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "analysis/attribution.h"
+#include "analysis/check_actions.h"
+#include "analysis/progress.h"
+#include "analysis/run_catalogue.h"
+#include "analysis/run_loading.h"
+#include "platform/requesters.h"
+#include "ui/heat_view.h"
+#include "ui/input_gate.h"
+#include "ui/report_commands.h"
+#include "ui/resize_rules.h"
+#include "ui/ui_ids.h"
+
+namespace tickscope {
+
+class MainWindow;
+
+// What the event loop works with; all of it outlives the controller.
+struct AnalyzerParts {
+    MainWindow& Window;
+    RunCatalogue& Catalogue;
+    Requesters& Prompts;
+    ListChooser& Chooser;
+    ProgressSink& Progress;
+    ResizeManager& Resize;
+};
+
+// The analyzer's event loop body: every event passes the forced resize pass, its command,
+// and the alignment of the column buttons, in this order. Events that arrive while a
+// command runs (a dialog or a load is in progress) are dropped.
+class AnalyzerController {
+  public:
+    explicit AnalyzerController(AnalyzerParts parts);
+
+    // Runs one event; false when it was dropped because a command was still running.
+    bool Dispatch(const AnalyzerEvent& event);
+    // True after the window-closed event.
+    bool Finished() const { return finished_; }
+
+    AnalyzerSettings& Settings() { return settings_; }
+    const RunAnalysis& Analysis() const { return analysis_; }
+    HeatView& Heat() { return heat_; }
+    // The run shown, nullptr before the first load.
+    const RunRecord* LoadedRun() const { return loaded_; }
+
+  private:
+    void OnControl(const AnalyzerEvent& event);
+    void OnMenu(int id);
+    void ChooseProgramCommand();
+    void LoadRunCommand();
+    void ThresholdCommand(bool hits);
+    void ShowListsFromData();
+    void FocusReport();
+
+    AnalyzerParts parts_;
+    AnalyzerSettings settings_;
+    RunAnalysis analysis_;
+    HeatView heat_;
+    InputGate gate_;
+    RunRecord* loaded_ = nullptr;
+    bool running_ = false;
+    bool finished_ = false;
+};
+
+} // namespace tickscope

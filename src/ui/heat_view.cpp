@@ -1,0 +1,70 @@
+#include "ui/heat_view.h"
+
+#include "analysis/report_values.h"
+#include "ui/list_view.h"
+#include "ui/main_window.h"
+
+#include <QPixmap>
+
+namespace tickscope {
+
+QImage ToImage(const BirdsViewPicture& picture) {
+    if (picture.Width <= 0 || picture.Height <= 0) {
+        return {};
+    }
+    QImage image(picture.Width, picture.Height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.Height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        const Rgb* source = picture.Pixels.data() + static_cast<std::size_t>(y) * picture.Width;
+        for (int x = 0; x < picture.Width; ++x) {
+            line[x] = 0xFF000000u | source[x];
+        }
+    }
+    return image;
+}
+
+void HeatView::RefreshReport() {
+    AnalyzerLists& lists = window_.Lists();
+    RefreshReportValues(lists, analysis_, settings_.MaxHitsForFullRed, settings_.MaxTimeForFullRed);
+    window_.List(kReportList)->Refresh();
+    DrawBirdsView();
+}
+
+void HeatView::DrawBirdsView() {
+    const QWidget* helper = window_.Control(kBirdsViewHelper);
+    BirdsViewLabel* image = window_.BirdsViewImage();
+    if (!helper || !image) {
+        return;
+    }
+    const QRect place = helper->geometry();
+    if (place.width() > 0 && place.height() > 0) {
+        tickscope::DrawBirdsView(picture_, window_.Lists().ReportList, place.width(),
+                                 place.height());
+        image->setPixmap(QPixmap::fromImage(ToImage(picture_)));
+    } else {
+        picture_ = {};
+        image->clear();
+    }
+    image->setGeometry(place);
+}
+
+void HeatView::ScrollFromBirdsView(int mouseY) {
+    const QWidget* helper = window_.Control(kBirdsViewHelper);
+    ListView* report = window_.List(kReportList);
+    if (!helper || !report) {
+        return;
+    }
+    ListData& rows = window_.Lists().ReportList;
+    const int row =
+        BirdsViewRowAt(mouseY - helper->y(), helper->height(), static_cast<int>(rows.RowCount()));
+    if (row < 0) {
+        return;
+    }
+    // Showing the last row first makes the chosen row the top visible one.
+    report->scrollToBottom();
+    report->scrollTo(report->Model().index(row, 0), QAbstractItemView::PositionAtTop);
+    rows.SelectOnly(-1);
+    report->ShowSelectionFromData(false);
+}
+
+} // namespace tickscope

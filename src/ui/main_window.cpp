@@ -1,0 +1,272 @@
+#include "ui/main_window.h"
+
+#include "ui/list_view.h"
+#include "ui/qt_text.h"
+#include "ui/report_commands.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QStyle>
+
+namespace tickscope {
+
+void BirdsViewLabel::mousePressEvent(QMouseEvent* event) {
+    const int y = mapTo(window(), event->position().toPoint()).y();
+    emit Clicked(event->button() == Qt::RightButton ? ControlEventType::RightClick
+                                                    : ControlEventType::LeftClick,
+                 y);
+}
+
+void BirdsViewLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    emit Clicked(ControlEventType::DoubleClick, mapTo(window(), event->position().toPoint()).y());
+}
+
+MainWindow::MainWindow(AnalyzerLists& lists) : QWidget(nullptr), lists_(lists) {
+    setObjectName("MainWindow");
+    setWindowTitle(kTitle);
+    const QSize client(kClientWidth, kClientHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, client,
+                                        screen->availableGeometry()));
+    } else {
+        resize(client);
+    }
+
+    // The controls in the order of their ids.
+    birdsView_ = new BirdsViewLabel(this);
+    birdsView_->setGeometry(771, 54, 20, 424);
+    Register(kBirdsViewImage, birdsView_);
+    connect(birdsView_, &BirdsViewLabel::Clicked, this, [this](ControlEventType type, int y) {
+        Post(AnalyzerEvent::Control(kBirdsViewImage, type, y));
+    });
+    ListView* report = AddList(kReportList, lists_.ReportList, true, {280, 35, 490, 480});
+    report->setShowGrid(true);
+    AddList(kSourceFileList, lists_.SourceFileList, false, {20, 170, 245, 100});
+    AddList(kThreadList, lists_.ThreadList, false, {20, 310, 245, 130});
+    AddFrame(kRunsFrame, "Tickscoped Runs", {10, 10, 265, 130});
+    AddFrame(kSourceFilesFrame, "Source Files", {10, 150, 265, 130});
+    AddFrame(kThreadsFrame, "Threads", {10, 290, 265, 160});
+    AddFrame(kActionsFrame, "Actions", {10, 460, 265, 55});
+    AddCombo(kProgramCombo, {20, 30, 245, 20});
+    AddList(kRunList, lists_.RunList, false, {20, 55, 245, 75});
+    AddButton(kReportButton, "Report", {20, 485, 60, 20});
+    AddButton(kActionsButton, "...", {281, 15, 21, 20});
+    AddButton(kRefreshButton, "Refresh", {86, 485, 54, 20});
+    AddCombo(kModeCombo, {440, 15, 50, 20});
+    QPushButton* helper = AddButton(kBirdsViewHelper, "BirdsView_Helper", {771, 54, 18, 424});
+    helper->setFocusPolicy(Qt::NoFocus);
+    AddButton(kTimeScaleButton, "ff=max", {490, 15, 60, 20});
+    AddButton(kHitsScaleButton, "ff=max", {380, 15, 60, 20});
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::Register(int id, QWidget* control) {
+    control->setProperty("controlId", id);
+    controls_[id] = control;
+}
+
+ListView* MainWindow::AddList(int id, ListData& data, bool multipleSelection, QRect place) {
+    auto* list = new ListView(
+        data, multipleSelection ? ListView::Selection::Multiple : ListView::Selection::Single,
+        this);
+    list->setGeometry(place);
+    Register(id, list);
+    connect(list, &ListView::Changed, this,
+            [this, id] { Post(AnalyzerEvent::Control(id, ControlEventType::Change)); });
+    connect(list, &ListView::LeftClicked, this,
+            [this, id] { Post(AnalyzerEvent::Control(id, ControlEventType::LeftClick)); });
+    return list;
+}
+
+QGroupBox* MainWindow::AddFrame(int id, const char* caption, QRect place) {
+    auto* frame = new QGroupBox(caption, this);
+    frame->setGeometry(place);
+    // A frame only surrounds the controls placed on it; it stays beneath them so that
+    // they keep receiving the mouse.
+    frame->lower();
+    Register(id, frame);
+    return frame;
+}
+
+QPushButton* MainWindow::AddButton(int id, const char* caption, QRect place) {
+    auto* button = new QPushButton(caption, this);
+    button->setGeometry(place);
+    button->setAutoDefault(false);
+    Register(id, button);
+    connect(button, &QPushButton::clicked, this,
+            [this, id] { Post(AnalyzerEvent::Control(id, ControlEventType::LeftClick)); });
+    return button;
+}
+
+QComboBox* MainWindow::AddCombo(int id, QRect place) {
+    auto* combo = new QComboBox(this);
+    combo->setEditable(false);
+    combo->setGeometry(place);
+    Register(id, combo);
+    connect(combo, &QComboBox::activated, this, [this, id](int index) {
+        ComboData& data = id == kProgramCombo ? lists_.ProgramCombo : lists_.ModeCombo;
+        data.Selected = index;
+        Post(AnalyzerEvent::Control(id, ControlEventType::Change));
+    });
+    return combo;
+}
+
+void MainWindow::ExtendTitleWithBuild() {
+    setWindowTitle(windowTitle() + " (Build " + QString::number(kBuildNumber) + ")");
+}
+
+void MainWindow::SetReportFont(const QFont& font) {
+    ListView* report = List(kReportList);
+    report->setFont(font);
+    // Every row one line of that font high.
+    report->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 4);
+}
+
+void MainWindow::HideBirdsViewHelper() {
+    Control(kBirdsViewHelper)->hide();
+}
+
+void MainWindow::FillModeCombo() {
+    lists_.ModeCombo.Entries = {"all", "avg", "max", "min"};
+    lists_.ModeCombo.Selected = 0;
+    ShowCombo(kModeCombo);
+}
+
+void MainWindow::CreateActionsMenu() {
+    struct Item {
+        int Id;
+        const char* Caption;
+    };
+    static constexpr Item kItems[] = {
+        {1001, "Check all"},
+        {1002, "Remove all checks"},
+        {0, nullptr},
+        {1003, "Complete checks for scopes"},
+        {1008, "Add checks for a sourcefile"},
+        {1006, "Add checks for a thread"},
+        {1004, "Add checks for implicitly invocations"},
+        {0, nullptr},
+        {1009, "Remove checks for a sourcefile"},
+        {1007, "Remove checks for a thread"},
+        {1005, "Remove implicitly invocations"},
+        {1010, "Remove calls"},
+        {1011, "Remove timeconsumers"},
+    };
+    actionsMenu_ = new QMenu(this);
+    actionsMenu_->setObjectName("ActionsMenu");
+    actionsMenu_->setProperty("menuId", int{kActionsMenu});
+    for (const Item& item : kItems) {
+        if (!item.Caption) {
+            actionsMenu_->addSeparator();
+            continue;
+        }
+        QAction* action = actionsMenu_->addAction(item.Caption);
+        action->setData(item.Id);
+        const int id = item.Id;
+        connect(action, &QAction::triggered, this, [this, id] { Post(AnalyzerEvent::Menu(id)); });
+    }
+}
+
+void MainWindow::AddShortcuts() {
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    find->setObjectName("FindCommand");
+    connect(find, &QShortcut::activated, this, [this] { Post(AnalyzerEvent::Menu(kFindCommand)); });
+    auto* next = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    next->setObjectName("FindNextCommand");
+    connect(next, &QShortcut::activated, this,
+            [this] { Post(AnalyzerEvent::Menu(kFindNextCommand)); });
+}
+
+void MainWindow::DisableReportButton() {
+    Control(kReportButton)->setEnabled(false);
+}
+
+QWidget* MainWindow::Control(int id) const {
+    const auto found = controls_.find(id);
+    return found == controls_.end() ? nullptr : found->second.data();
+}
+
+ListView* MainWindow::List(int id) const {
+    return qobject_cast<ListView*>(Control(id));
+}
+QComboBox* MainWindow::Combo(int id) const {
+    return qobject_cast<QComboBox*>(Control(id));
+}
+QPushButton* MainWindow::Button(int id) const {
+    return qobject_cast<QPushButton*>(Control(id));
+}
+
+void MainWindow::ShowCombo(int id) {
+    QComboBox* combo = Combo(id);
+    if (!combo) {
+        return;
+    }
+    const ComboData& data = id == kProgramCombo ? lists_.ProgramCombo : lists_.ModeCombo;
+    const QSignalBlocker quiet(combo);
+    combo->clear();
+    for (const std::string& entry : data.Entries) {
+        combo->addItem(ToQt(entry));
+    }
+    combo->setCurrentIndex(data.Selected < static_cast<int>(data.Entries.size()) ? data.Selected
+                                                                                 : -1);
+}
+
+void MainWindow::ShowActionsMenu() {
+    if (actionsMenu_) {
+        // Not blocking: the chosen item arrives later as a menu event of its own.
+        actionsMenu_->popup(QCursor::pos());
+    }
+}
+
+void MainWindow::AlignColumnButtons() {
+    ListView* report = List(kReportList);
+    QWidget* hits = Control(kHitsScaleButton);
+    QWidget* mode = Control(kModeCombo);
+    QWidget* time = Control(kTimeScaleButton);
+    if (!report || !hits || !mode || !time) {
+        return;
+    }
+    ColumnButtonsNow now;
+    now.ReportLeft = report->x();
+    for (int i = 0; i < 5; ++i) {
+        now.ColumnWidths[i] = report->ColumnWidth(i);
+    }
+    now.HitsLeft = hits->x();
+    now.HitsWidth = hits->width();
+    now.ModeWidth = mode->width();
+    now.TimeWidth = time->width();
+    if (const auto place = tickscope::AlignColumnButtons(now)) {
+        hits->setGeometry(place->HitsLeft, hits->y(), place->HitsWidth, hits->height());
+        mode->setGeometry(place->ModeLeft, mode->y(), place->ModeWidth, mode->height());
+        time->setGeometry(place->TimeLeft, time->y(), place->TimeWidth, time->height());
+    }
+}
+
+bool MainWindow::Post(const AnalyzerEvent& event) {
+    return handler_ && handler_(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Post(AnalyzerEvent::Resized());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (handler_ && !handler_(AnalyzerEvent::Closed())) {
+        event->ignore(); // a command is still running
+        return;
+    }
+    event->accept();
+}
+
+} // namespace tickscope

@@ -1,0 +1,64 @@
+#pragma once
+
+namespace tickscope {
+
+// Windows of the analyzer.
+enum WindowId { kMainWindowId = 1, kProgressWindowId = 2 };
+
+// Controls of the main window and of the progress window.
+enum ControlId {
+    kBirdsViewImage = 1,
+    kReportList = 2,
+    kSourceFileList = 3,
+    kThreadList = 4,
+    kRunsFrame = 5,
+    kSourceFilesFrame = 6,
+    kThreadsFrame = 7,
+    kActionsFrame = 8,
+    kProgramCombo = 9,
+    kRunList = 10,
+    kReportButton = 11,
+    kActionsButton = 12,
+    kRefreshButton = 13,
+    kModeCombo = 14,
+    kBirdsViewHelper = 15,
+    kTimeScaleButton = 16,
+    kHitsScaleButton = 17,
+    kProgressImage = 18,
+};
+
+// The popup menu of check actions, its items, and the two keyboard shortcuts (which arrive
+// as menu events).
+enum MenuId {
+    kActionsMenu = 1000,
+    kCheckAllItem = 1001,
+    kLastActionItem = 1011,
+    kFindCommand = 2000,
+    kFindNextCommand = 2001,
+};
+
+inline constexpr int kBuildNumber = 139;
+
+// One event of the analyzer's loop.
+enum class EventKind { WindowResized, Control, Menu, WindowClosed, Other };
+enum class ControlEventType { LeftClick, RightClick, DoubleClick, Change, Other };
+
+struct AnalyzerEvent {
+    EventKind Kind = EventKind::Other;
+    int Id = 0; // control id, menu item id or window id
+    ControlEventType Type = ControlEventType::Other;
+    int MouseY = 0; // vertical mouse position in the main window's client area
+
+    static AnalyzerEvent Control(int id, ControlEventType type, int mouseY = 0) {
+        return {EventKind::Control, id, type, mouseY};
+    }
+    static AnalyzerEvent Menu(int id) { return {EventKind::Menu, id, ControlEventType::Other, 0}; }
+    static AnalyzerEvent Resized() {
+        return {EventKind::WindowResized, kMainWindowId, ControlEventType::Other, 0};
+    }
+    static AnalyzerEvent Closed() {
+        return {EventKind::WindowClosed, kMainWindowId, ControlEventType::Other, 0};
+    }
+};
+
+} // namespace tickscope
