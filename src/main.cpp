@@ -35,6 +35,12 @@ int main(int argc, char** argv) {
         }
     };
     runners.Analysis = [&](const tickscope::StartupState&) {
+        // Without a screen there is no window to analyse in; say so and end normally.
+        if (!tickscope::platform::HasDisplay() &&
+            tickscope::platform::EnvironmentVariable("QT_QPA_PLATFORM").empty()) {
+            std::cerr << "Tickscope: the analyzer needs a display to open its window.\n";
+            return;
+        }
         QApplication app(argc, argv);
         tickscope::RunAnalyzer(tickscope::platform::HomeFolder());
     };
