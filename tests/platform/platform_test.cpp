@@ -1,0 +1,227 @@
+#include "platform/platform.h"
+
+#include "common/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace tickscope {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempFolder;
+namespace fs = std::filesystem;
+
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        Apply(value);
+    }
+    ~ScopedEnvironment() { Apply(old_); }
+
+  private:
+    void Apply(const std::optional<std::string>& value) {
+        if (value) {
+            ::setenv(name_, value->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+        ::tzset();
+    }
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(PlatformFolders, HomeAndTempEndWithASeparator) {
+    struct Case {
+        std::optional<std::string> value;
+        std::string home;
+        std::string temp;
+    };
+    const Case cases[] = {
+        {"/home/ada", "/home/ada/", "/home/ada/"},
+        {"/home/ada/", "/home/ada/", "/home/ada/"},
+        {"relative", "relative/", "relative/"},
+        {"", "/", "/tmp/"},
+        {std::nullopt, "/", "/tmp/"},
+    };
+    for (const Case& c : cases) {
+        ScopedEnvironment home("HOME", c.value);
+        ScopedEnvironment tmp("TMPDIR", c.value);
+        const std::string label = c.value ? *c.value : "unset";
+        EXPECT_EQ(platform::HomeFolder(), c.home) << label;
+        EXPECT_EQ(platform::TempFolder(), c.temp) << label;
+    }
+    EXPECT_EQ(platform::PathSeparator(), '/');
+}
+
+TEST(PlatformEnvironment, VariablesAndWindowTitle) {
+    {
+        ScopedEnvironment set("TICKSCOPE_TEST_VARIABLE", "a=b c");
+        EXPECT_EQ(platform::EnvironmentVariable("TICKSCOPE_TEST_VARIABLE"), "a=b c");
+    }
+    EXPECT_EQ(platform::EnvironmentVariable("TICKSCOPE_TEST_VARIABLE"), "");
+    EXPECT_EQ(platform::WindowTitle(12345), "") << "no IDE windows here";
+}
+
+TEST(PlatformRealPath, ResolvesDotsAndLinksAndRejectsMissingNames) {
+    TempFolder folder;
+    const std::string file = folder.Write("sub/file.pb", "x");
+    const std::string canonical = fs::canonical(file).string();
+    fs::create_symlink(file, folder.File("link.pb"));
+    fs::create_symlink(folder.File("nowhere.pb"), folder.File("dangling.pb"));
+
+    struct Case {
+        std::string path;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {file, canonical},
+        {folder.File("sub/../sub/./file.pb"), canonical},
+        {folder.File("link.pb"), canonical},
+        {folder.File("missing.pb"), std::nullopt},
+        {folder.File("dangling.pb"), std::nullopt},
+        {file + std::string("\0.bak", 5), std::nullopt}, // must not resolve `file`
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform::RealPath(c.path), c.expected) << c.path;
+    }
+}
+
+TEST(PlatformListFolder, FiltersBySuffixAndReportsMissingFolders) {
+    TempFolder folder;
+    for (const char* name : {"1700000000-1.tkr", "1700000000-1.tkl", "b.tkr", "c.tkr.bak", "tkr"}) {
+        folder.Write(name, "");
+    }
+    struct Case {
+        std::string suffix;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {".tkr", {"1700000000-1.tkr", "b.tkr"}},
+        {".tkl", {"1700000000-1.tkl"}},
+        {"", {"1700000000-1.tkl", "1700000000-1.tkr", "b.tkr", "c.tkr.bak", "tkr"}},
+        {".none", {}},
+        {"a-very-long-suffix-longer-than-any-name.tkr", {}},
+    };
+    for (const Case& c : cases) {
+        const auto names = platform::ListFolder(folder.Folder(), c.suffix);
+        ASSERT_TRUE(names.has_value()) << c.suffix;
+        EXPECT_EQ(Sorted(*names), c.names) << '"' << c.suffix << '"';
+    }
+    EXPECT_FALSE(platform::ListFolder(folder.File("missing"), ".tkr").has_value());
+    EXPECT_FALSE(platform::ListFolder(folder.Folder() + std::string("\0x", 2), "").has_value());
+}
+
+TEST(PlatformFileSize, SizesAndFailures) {
+    TempFolder folder;
+    EXPECT_EQ(platform::FileSize(folder.Write("empty", "")), 0);
+    EXPECT_EQ(platform::FileSize(folder.Write("five", std::string("ab\0cd", 5))), 5);
+    EXPECT_EQ(platform::FileSize(folder.File("missing")), -1);
+    EXPECT_EQ(platform::FileSize(folder.File("five") + std::string("\0", 1)), -1);
+}
+
+TEST(PlatformWriteFileAtomically, WritesExactBytesAndLeavesNoTemporaryFile) {
+    TempFolder folder;
+    const std::string path = folder.File("target.pb");
+    const std::string contents[] = {
+        std::string("line 1\r\nline 2\n\0\xFF end", 20),
+        "",
+        std::string(3 << 20, 'x'),
+        "short",
+    };
+    for (const std::string& content : contents) {
+        ASSERT_TRUE(platform::WriteFileAtomically(path, content));
+        EXPECT_EQ(ReadFileBytes(path), content);
+        EXPECT_EQ(platform::ListFolder(folder.Folder(), "").value(),
+                  std::vector<std::string>{"target.pb"});
+    }
+}
+
+TEST(PlatformWriteFileAtomically, FailsSafelyOnUnwritableOrUnnamablePaths) {
+    TempFolder folder;
+    EXPECT_FALSE(platform::WriteFileAtomically("", "x"));
+    EXPECT_FALSE(platform::WriteFileAtomically(folder.File("missing/target.pb"), "x"));
+    const std::string existing = folder.Write("keep.pb", "original");
+    EXPECT_FALSE(platform::WriteFileAtomically(existing + std::string("\0", 1), "changed"));
+    EXPECT_EQ(ReadFileBytes(existing), "original");
+
+    // The rename onto a folder fails after the temporary file is written: it must go.
+    folder.Write("folder/inner", "x");
+    EXPECT_FALSE(platform::WriteFileAtomically(folder.File("folder"), "x"));
+    EXPECT_EQ(ReadFileBytes(folder.File("folder/inner")), "x");
+    EXPECT_EQ(Sorted(platform::ListFolder(folder.Folder(), "").value()),
+              (std::vector<std::string>{"folder", "keep.pb"}));
+}
+
+TEST(PlatformWriteFileAtomically, ReadOnlyFolderLeavesTheTargetUnchanged) {
+    TempFolder folder;
+    const std::string existing = folder.Write("keep.pb", "original");
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "running as root: folder permissions are not enforced";
+    }
+    fs::permissions(folder.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(platform::WriteFileAtomically(existing, "changed"));
+    fs::permissions(folder.Path(), fs::perms::owner_all);
+    EXPECT_EQ(ReadFileBytes(existing), "original");
+    EXPECT_EQ(platform::ListFolder(folder.Folder(), "").value(),
+              std::vector<std::string>{"keep.pb"});
+}
+
+TEST(PlatformCreateFolder, CreatesOnceAndRefusesImpossibleFolders) {
+    TempFolder folder;
+    const std::string target = folder.File("Tickscope");
+    EXPECT_TRUE(platform::CreateFolder(target));
+    EXPECT_TRUE(fs::is_directory(target));
+    EXPECT_TRUE(platform::CreateFolder(target)) << "an existing folder is fine";
+    EXPECT_FALSE(platform::CreateFolder(folder.File("a/b"))) << "parent missing";
+    EXPECT_FALSE(platform::CreateFolder(folder.Write("file", "x"))) << "a file is in the way";
+    EXPECT_FALSE(platform::CreateFolder(target + std::string("\0x", 2)));
+    EXPECT_FALSE(platform::CreateFolder(""));
+}
+
+TEST(PlatformLocalDateSeconds, FollowsTheLocalTimeZone) {
+    struct Case {
+        const char* zone;
+        std::int64_t offset;
+    };
+    const Case cases[] = {{"UTC0", 0}, {"EAST-3", 3 * 3600}, {"WEST+5:30", -(5 * 3600 + 1800)}};
+    for (const Case& c : cases) {
+        ScopedEnvironment zone("TZ", std::string(c.zone));
+        const std::int64_t before = static_cast<std::int64_t>(std::time(nullptr));
+        const std::int64_t local = platform::LocalDateSeconds();
+        const std::int64_t after = static_cast<std::int64_t>(std::time(nullptr));
+        EXPECT_GE(local, before + c.offset) << c.zone;
+        EXPECT_LE(local, after + c.offset) << c.zone;
+    }
+}
+
+TEST(PlatformIds, ProcessAndThreadIds) {
+    EXPECT_EQ(platform::CurrentProcessId(), static_cast<std::int64_t>(::getpid()));
+    const std::int64_t mine = platform::CurrentThreadId();
+    EXPECT_EQ(platform::CurrentThreadId(), mine) << "stable within a thread";
+    std::int64_t other = mine;
+    std::thread([&other] { other = platform::CurrentThreadId(); }).join();
+    EXPECT_NE(other, mine);
+    EXPECT_NE(other, 0);
+}
+
+} // namespace
+} // namespace tickscope
