@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -161,12 +163,37 @@ std::int64_t CurrentProcessId() {
     return static_cast<std::int64_t>(::getpid());
 }
 
-std::int64_t CurrentThreadId() {
+namespace {
+
+// A thread's id never changes, but asking the kernel costs a system call per probe, so
+// each thread keeps its answer. A forked child's thread gets a new id: the generation
+// bump in the child invalidates every kept answer.
+std::atomic<std::uint64_t> threadIdGeneration{1};
+
+std::int64_t AskThreadId() {
 #ifdef SYS_gettid
     return static_cast<std::int64_t>(::syscall(SYS_gettid));
 #else
     return static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(pthread_self()));
 #endif
+}
+
+} // namespace
+
+std::int64_t CurrentThreadId() {
+    static const bool registered = [] {
+        ::pthread_atfork(nullptr, nullptr, [] { threadIdGeneration.fetch_add(1); });
+        return true;
+    }();
+    (void)registered;
+    thread_local std::uint64_t keptGeneration = 0;
+    thread_local std::int64_t keptId = 0;
+    const std::uint64_t generation = threadIdGeneration.load(std::memory_order_relaxed);
+    if (keptGeneration != generation) {
+        keptId = AskThreadId();
+        keptGeneration = generation;
+    }
+    return keptId;
 }
 
 } // namespace tickscope::platform

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -221,6 +222,21 @@ TEST(PlatformIds, ProcessAndThreadIds) {
     std::thread([&other] { other = platform::CurrentThreadId(); }).join();
     EXPECT_NE(other, mine);
     EXPECT_NE(other, 0);
+}
+
+TEST(PlatformIds, ForkedChildSeesItsOwnThreadId) {
+    const std::int64_t parent = platform::CurrentThreadId(); // kept by this thread
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The child's only thread has the id of the child process.
+        const bool own = platform::CurrentThreadId() == static_cast<std::int64_t>(::getpid());
+        ::_exit(own && platform::CurrentThreadId() != parent ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the child reported its parent's thread id";
 }
 
 } // namespace
