@@ -13,13 +13,12 @@ namespace tickscope {
 // name has no ".tkr" extension).
 std::string EntryLogPath(const std::string& runFileName);
 
-// Loads one run of the catalogue: empties the Program of every record up to and including
-// `record`, rebuilds record.Program from the run-information file, fills SourceFileList,
+// Loads one run of the catalogue: empties the Program of every record (one run is loaded
+// at a time), rebuilds record.Program from the run-information file, fills SourceFileList,
 // ReportList (all rows checked), feeds every entry of the entry log to `analysis`, fills
 // ThreadList (all rows checked) and reports progress to `progress`. A missing or unreadable
 // entry log gives a program without entries. The caller refreshes the report afterwards.
-// `record` should belong to `catalogue`; a record outside it is loaded after emptying
-// every catalogued Program.
+// `record` need not belong to `catalogue` (the report tool loads a single file).
 void LoadRun(RunCatalogue& catalogue, RunRecord& record, AnalyzerLists& lists,
              RunAnalysis& analysis, ProgressSink& progress);
 
