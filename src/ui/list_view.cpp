@@ -45,6 +45,11 @@ ListView::ListView(ListData& data, Selection selection, QWidget* parent)
     connect(this, &QAbstractItemView::clicked, this, [this] { emit LeftClicked(); });
 }
 
+ListView::~ListView() {
+    // The header reports its sections while it is taken down; the rows may be gone by then.
+    disconnect(horizontalHeader(), nullptr, this, nullptr);
+}
+
 void ListView::ApplyColumnWidths() {
     const auto& columns = Data().Columns;
     for (std::size_t i = 0; i < columns.size(); ++i) {

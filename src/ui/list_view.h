@@ -14,6 +14,7 @@ class ListView : public QTableView {
   public:
     enum class Selection { Single, Multiple };
     ListView(ListData& data, Selection selection, QWidget* parent = nullptr);
+    ~ListView() override;
 
     ListModel& Model() { return model_; }
     ListData& Data() { return model_.Data(); }

@@ -89,6 +89,10 @@ SelectionDialog::SelectionDialog(const std::string& title, const std::string& pr
     });
 }
 
+SelectionDialog::~SelectionDialog() {
+    delete list_; // its model reads content_, which goes first otherwise
+}
+
 void SelectionDialog::PlaceOverParent(QWidget* parent) {
     if (parent) {
         const QRect outer = parent->frameGeometry();

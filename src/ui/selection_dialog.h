@@ -35,6 +35,7 @@ class SelectionDialog : public QDialog {
     SelectionDialog(const std::string& title, const std::string& prompt,
                     const std::string& columnTitles, const std::string& columnWidths,
                     const std::string& rows, QWidget* parent);
+    ~SelectionDialog() override;
 
     // The chosen row's text, empty while none was chosen.
     const std::string& Answer() const { return answer_; }
