@@ -22,6 +22,10 @@ std::int64_t WrappingAbsolute(std::int64_t value) {
     return value < 0 ? static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(value)) : value;
 }
 
+// File ids and line numbers below these limits are looked up in flat arrays.
+constexpr std::int32_t kDenseFileIds = 1 << 12;
+constexpr std::int32_t kDenseLineNumbers = 1 << 20;
+
 std::uint64_t FileLineKey(std::int32_t fileId, std::int32_t lineNumber) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(fileId)) << 32) |
            static_cast<std::uint32_t>(lineNumber);
@@ -58,6 +62,7 @@ void RunAnalysis::Reset(const ListData& reportList) {
     threadSlots_.Clear();
     lastThreadSlot_ = -1;
     lineIds_.Clear();
+    lineIdsByFile_.clear();
     invocations_.clear();
     const std::size_t rows = reportList.RowCount();
     lineCount_ = static_cast<std::int32_t>(
@@ -67,10 +72,25 @@ void RunAnalysis::Reset(const ListData& reportList) {
         std::int32_t lineNumber = 0;
         if (ParseCanonicalInt32(reportList.CellText(row, kFileColumn), fileId) &&
             ParseCanonicalInt32(reportList.CellText(row, kLineColumn), lineNumber)) {
-            *lineIds_.Insert(FileLineKey(fileId, lineNumber)).first = row + 1;
+            if (fileId >= 0 && fileId < kDenseFileIds && lineNumber >= 0 &&
+                lineNumber < kDenseLineNumbers) {
+                if (lineIdsByFile_.size() <= static_cast<std::size_t>(fileId)) {
+                    lineIdsByFile_.resize(static_cast<std::size_t>(fileId) + 1);
+                }
+                std::vector<std::int32_t>& byLine =
+                    lineIdsByFile_[static_cast<std::size_t>(fileId)];
+                if (byLine.size() <= static_cast<std::size_t>(lineNumber)) {
+                    byLine.resize(static_cast<std::size_t>(lineNumber) + 1, 0);
+                }
+                byLine[static_cast<std::size_t>(lineNumber)] = row + 1;
+            } else {
+                *lineIds_.Insert(FileLineKey(fileId, lineNumber)).first = row + 1;
+            }
         }
     }
     invocationSlots_.assign(static_cast<std::size_t>(lineCount_) + 1, -1);
+    denseThreadsLeft_ =
+        flatTableBudget_ / ((static_cast<std::size_t>(lineCount_) + 1) * sizeof(std::int32_t));
 }
 
 std::int32_t RunAnalysis::ThreadSlot(std::int64_t threadId, bool create) {
@@ -88,10 +108,46 @@ std::int32_t RunAnalysis::ThreadSlot(std::int64_t threadId, bool create) {
     const auto slot = static_cast<std::int32_t>(threads_.size());
     ThreadNode& node = threads_.emplace_back();
     node.ThreadId = static_cast<std::int32_t>(static_cast<std::uint32_t>(threadId));
-    threadStates_.emplace_back().ThreadId = threadId;
+    ThreadState& state = threadStates_.emplace_back();
+    state.ThreadId = threadId;
+    if (denseThreadsLeft_ > 0) {
+        --denseThreadsLeft_;
+        state.DenseLineNodes.assign(static_cast<std::size_t>(lineCount_) + 1, -1);
+    }
     *threadSlots_.Insert(key).first = slot;
     lastThreadSlot_ = slot;
     return slot;
+}
+
+std::int32_t RunAnalysis::LineIdOf(std::int32_t fileId, std::int32_t lineNumber) const {
+    if (fileId >= 0 && fileId < kDenseFileIds && lineNumber >= 0 &&
+        lineNumber < kDenseLineNumbers) {
+        if (static_cast<std::size_t>(fileId) >= lineIdsByFile_.size()) {
+            return 0;
+        }
+        const std::vector<std::int32_t>& byLine = lineIdsByFile_[static_cast<std::size_t>(fileId)];
+        return static_cast<std::size_t>(lineNumber) < byLine.size()
+                   ? byLine[static_cast<std::size_t>(lineNumber)]
+                   : 0;
+    }
+    const std::int32_t* found = lineIds_.Find(FileLineKey(fileId, lineNumber));
+    return found == nullptr ? 0 : *found;
+}
+
+std::int32_t RunAnalysis::FindLineNode(const ThreadState& thread, std::int32_t lineId) {
+    if (!thread.DenseLineNodes.empty()) {
+        return thread.DenseLineNodes[static_cast<std::size_t>(lineId)];
+    }
+    const std::int32_t* found = thread.LineNodes.Find(static_cast<std::uint32_t>(lineId));
+    return found == nullptr ? -1 : *found;
+}
+
+void RunAnalysis::SetLineNode(ThreadState& thread, std::int32_t lineId, std::int32_t lineNode) {
+    if (!thread.DenseLineNodes.empty()) {
+        thread.DenseLineNodes[static_cast<std::size_t>(lineId)] = lineNode;
+    } else {
+        *thread.LineNodes.Insert(static_cast<std::uint32_t>(lineId)).first = lineNode;
+    }
 }
 
 RunAnalysis::InvocationSet& RunAnalysis::InvocationsFor(std::int32_t lineId) {
@@ -108,13 +164,13 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
     ThreadState& thread = threadStates_[static_cast<std::size_t>(slot)];
     ThreadNode& node = threads_[static_cast<std::size_t>(slot)];
 
-    auto [lineNodeSlot, isNewLine] = thread.LineNodes.Insert(static_cast<std::uint32_t>(lineId));
-    if (isNewLine) {
-        *lineNodeSlot = static_cast<std::int32_t>(node.Lines.size());
+    std::int32_t lineNode = FindLineNode(thread, lineId);
+    if (lineNode < 0) {
+        lineNode = static_cast<std::int32_t>(node.Lines.size());
+        SetLineNode(thread, lineId, lineNode);
         node.Lines.emplace_back().LineId = lineId;
         thread.Lines.emplace_back().LineId = lineId;
     }
-    const std::int32_t lineNode = *lineNodeSlot;
     LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
 
     // Opening a line makes it an invocation of every line open in this thread; it moves to
@@ -187,11 +243,11 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
         return;
     }
     ThreadState& thread = threadStates_[static_cast<std::size_t>(slot)];
-    const std::int32_t* lineNode = thread.LineNodes.Find(static_cast<std::uint32_t>(lineId));
-    if (lineNode == nullptr || !thread.Lines[static_cast<std::size_t>(*lineNode)].Open) {
+    const std::int32_t lineNode = FindLineNode(thread, lineId);
+    if (lineNode < 0 || !thread.Lines[static_cast<std::size_t>(lineNode)].Open) {
         return;
     }
-    Close(thread, *lineNode);
+    Close(thread, lineNode);
 
     const PendingKey key{(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
                              static_cast<std::uint8_t>(entry.InstructionNumber),
@@ -216,8 +272,7 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
 }
 
 void RunAnalysis::Attribute(const EntryRecord& entry) {
-    const std::int32_t* found = lineIds_.Find(FileLineKey(entry.FileId, entry.LineNumber));
-    const std::int32_t lineId = found == nullptr ? 0 : *found;
+    const std::int32_t lineId = LineIdOf(entry.FileId, entry.LineNumber);
     if (entry.StartOrStop == kStartEntry) {
         Start(entry, lineId);
     } else if (entry.StartOrStop == kStopEntry) {

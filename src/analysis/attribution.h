@@ -45,6 +45,10 @@ class RunAnalysis {
     // Number of report rows the line ids were taken from (ids run from 1 to this).
     std::int32_t LineCount() const { return lineCount_; }
 
+    // Memory that flat per-thread lookup arrays may take from the next reset on; threads
+    // beyond it use hash tables instead. Results are the same either way.
+    void SetFlatTableBudget(std::size_t bytes) { flatTableBudget_ = bytes; }
+
   private:
     friend void ResetAttribution(RunAnalysis& analysis, const ListData& reportList);
     friend void AttributeEntry(RunAnalysis& analysis, const EntryRecord& entry);
@@ -77,7 +81,10 @@ class RunAnalysis {
     };
     struct ThreadState {
         std::int64_t ThreadId = 0;
-        FlatHashMap<std::uint32_t, std::int32_t, IntegerHasher> LineNodes; // LineId -> index
+        // LineId -> index of the line node: a flat array by LineId while the budget for
+        // such arrays lasts (the usual case), a hash table for threads beyond it.
+        std::vector<std::int32_t> DenseLineNodes;
+        FlatHashMap<std::uint32_t, std::int32_t, IntegerHasher> LineNodes;
         std::vector<LineState> Lines; // parallel to the node's Lines
         std::int32_t Newest = -1;     // last line of the opening order
         std::uint64_t Clock = 0;
@@ -93,6 +100,9 @@ class RunAnalysis {
     void Start(const EntryRecord& entry, std::int32_t lineId);
     void Stop(const EntryRecord& entry, std::int32_t lineId);
     std::int32_t ThreadSlot(std::int64_t threadId, bool create);
+    std::int32_t LineIdOf(std::int32_t fileId, std::int32_t lineNumber) const;
+    static std::int32_t FindLineNode(const ThreadState& thread, std::int32_t lineId);
+    static void SetLineNode(ThreadState& thread, std::int32_t lineId, std::int32_t lineNode);
     void Close(ThreadState& thread, std::int32_t lineNode);
     InvocationSet& InvocationsFor(std::int32_t lineId);
 
@@ -100,7 +110,12 @@ class RunAnalysis {
     std::vector<ThreadState> threadStates_; // parallel to threads_
     FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> threadSlots_;
     std::int32_t lastThreadSlot_ = -1;
-    FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> lineIds_; // (file, line) -> LineId
+    // (file, line) -> LineId: flat arrays by line number for small file ids and line
+    // numbers, a hash table for the rest.
+    std::vector<std::vector<std::int32_t>> lineIdsByFile_;
+    FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> lineIds_;
+    std::size_t flatTableBudget_ = std::size_t{64} << 20;
+    std::size_t denseThreadsLeft_ = 0; // threads that may still get a flat line array
     // By LineId, -1 when the line has no key; a fresh analysis knows only line id 0.
     std::vector<std::int32_t> invocationSlots_ = std::vector<std::int32_t>(1, -1);
     std::vector<InvocationSet> invocations_;

@@ -145,6 +145,10 @@ class ReferenceAttribution {
     std::vector<ThreadNode> threads_;
 };
 
+// Files and lines beyond the small numbers, some of them rows of the report.
+const std::vector<std::pair<std::int32_t, std::int32_t>> kFarPlaces = {
+    {5000, 3}, {1, 2000000}, {-2, 4}, {2, -9}, {std::numeric_limits<std::int32_t>::max(), 1}};
+
 // Report rows: files 1 to 3 with lines 1 to 12, plus rows that repeat a file and line and
 // rows whose cells are not plain decimals.
 AnalyzerLists RandomReport(std::mt19937_64& random) {
@@ -158,6 +162,9 @@ AnalyzerLists RandomReport(std::mt19937_64& random) {
     rows.push_back({"2", "5", "duplicate"});
     rows.push_back({"01", "3", "leading zero"});
     rows.push_back({"1", "", "empty line cell"});
+    for (const auto& [file, line] : kFarPlaces) {
+        rows.push_back({std::to_string(file), std::to_string(line), "far"});
+    }
     return testing::ListsWithReport(rows);
 }
 
@@ -193,6 +200,11 @@ std::vector<EntryRecord> RandomStream(std::mt19937_64& random, int count) {
             Frame f{static_cast<std::int32_t>(1 + pick(3)), static_cast<std::int32_t>(1 + pick(13)),
                     instructions[pick(instructions.size())],
                     static_cast<std::int64_t>(0x7000 - 16 * stack.size())};
+            if (pick(12) == 0) {
+                const auto& [file, line] = kFarPlaces[pick(kFarPlaces.size())];
+                f.File = file;
+                f.Line = line + static_cast<std::int32_t>(pick(2)); // the next one is no row
+            }
             if (!stack.empty() && pick(5) == 0) {
                 f.File = stack[pick(stack.size())].File; // recursion through an open line
                 f.Line = stack[pick(stack.size())].Line;
@@ -265,6 +277,10 @@ TEST(AttributionReferenceTest, RandomStreamsGiveTheSameFiguresAsTheReference) {
         AnalyzerLists lists = RandomReport(random);
         ReferenceAttribution reference(lists.ReportList);
         RunAnalysis analysis;
+        // Flat lookup arrays for all threads, for two of them, or for none.
+        const std::size_t rowBytes = (lists.ReportList.RowCount() + 1) * sizeof(std::int32_t);
+        const std::size_t budgets[] = {std::size_t{64} << 20, 2 * rowBytes, 0};
+        analysis.SetFlatTableBudget(budgets[seed % 3]);
         ResetAttribution(analysis, lists.ReportList);
         for (const EntryRecord& e : RandomStream(random, 300 + static_cast<int>(seed) * 40)) {
             reference.Attribute(e);

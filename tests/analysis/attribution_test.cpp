@@ -307,6 +307,12 @@ TEST(AttributionTest, ReportRowsNameTheLineIds) {
          Entry(1, 2147483647, S, 0, 1, 0, 2147483647),
          1},
         {"no rows", {}, Entry(1, 5, S, 0), 0},
+        {"a line number beyond the flat table",
+         {{"1", "5", ""}, {"1", "2000000", ""}},
+         Entry(1, 2000000, S, 0),
+         2},
+        {"a file id beyond the flat table", {{"5000", "5", ""}}, Entry(1, 5, S, 0, 1, 0, 5000), 1},
+        {"a negative line number", {{"1", "5", ""}, {"1", "-5", ""}}, Entry(1, -5, S, 0), 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
