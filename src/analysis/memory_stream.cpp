@@ -1,6 +1,7 @@
 #include "analysis/memory_stream.h"
 
 #include "platform/platform.h"
+#include "source/source_reader.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -8,20 +9,6 @@
 #include <new>
 
 namespace tickscope {
-
-std::size_t ByteOrderMarkLength(std::string_view bytes) {
-    // Longer marks first: UTF-32 LE starts with the UTF-16 LE mark.
-    static constexpr std::string_view kMarks[] = {
-        std::string_view("\xFF\xFE\x00\x00", 4), std::string_view("\x00\x00\xFE\xFF", 4),
-        std::string_view("\xEF\xBB\xBF", 3), std::string_view("\xFF\xFE", 2),
-        std::string_view("\xFE\xFF", 2)};
-    for (const std::string_view mark : kMarks) {
-        if (bytes.substr(0, mark.size()) == mark) {
-            return mark.size();
-        }
-    }
-    return 0;
-}
 
 std::optional<std::string> ReadWholeFile(const std::string& path, bool skipByteOrderMark) {
     if (path.empty() || path.find('\0') != std::string::npos) {

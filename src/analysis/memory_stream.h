@@ -12,9 +12,6 @@ namespace tickscope {
 // file cannot be read or nothing is left after the mark. Bytes are not converted.
 std::optional<std::string> ReadWholeFile(const std::string& path, bool skipByteOrderMark);
 
-// Length of the byte-order mark at the start of `bytes`, 0 when there is none.
-std::size_t ByteOrderMarkLength(std::string_view bytes);
-
 // A text stream over bytes in memory (the bytes must outlive it).
 class MemoryTextStream {
   public:
