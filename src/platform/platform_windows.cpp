@@ -2,8 +2,11 @@
 
 #include "platform/platform.h"
 
-#include <shlobj.h>
+// windows.h must come first: shlobj.h relies on its declarations.
+// clang-format off
 #include <windows.h>
+#include <shlobj.h>
+// clang-format on
 
 #include <cstdlib>
 
@@ -20,6 +23,20 @@ std::string WithTrailingSeparator(std::string folder) {
         folder += '\\';
     }
     return folder;
+}
+
+bool EndsWithIgnoringCase(const std::string& name, const std::string& suffix) {
+    if (name.size() < suffix.size()) {
+        return false;
+    }
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    const std::size_t offset = name.size() - suffix.size();
+    for (std::size_t i = 0; i < suffix.size(); ++i) {
+        if (lower(name[offset + i]) != lower(suffix[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -108,13 +125,12 @@ std::optional<std::vector<std::string>> ListFolder(const std::string& folder,
         }
         return std::nullopt;
     }
-    // The wildcard also matches short 8.3 names ("*.tkr" finds "a.tkrx"), so filter again.
+    // The wildcard also matches short 8.3 names ("*.tkr" finds "a.tkrx"), so filter again,
+    // ignoring letter case like the file system does.
     std::vector<std::string> names;
     do {
         const std::string name = data.cFileName;
-        if (name.size() >= suffix.size() &&
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 && name != "." &&
-            name != "..") {
+        if (EndsWithIgnoringCase(name, suffix) && name != "." && name != "..") {
             names.push_back(name);
         }
     } while (FindNextFileA(find, &data));

@@ -50,10 +50,6 @@ TEST(MonitoringRuntimeText, HasExactly155LinesEndedByLineFeedAlone) {
     }
 }
 
-TEST(MonitoringRuntimeText, IsBuiltOnceAndStaysTheSame) {
-    EXPECT_EQ(&MonitoringRuntimeText(), &MonitoringRuntimeText());
-}
-
 struct TrickyLine {
     int number; // 1-based
     const char* text;
