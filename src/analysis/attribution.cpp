@@ -89,8 +89,7 @@ void RunAnalysis::Reset(const ListData& reportList) {
         }
     }
     invocationSlots_.assign(static_cast<std::size_t>(lineCount_) + 1, -1);
-    denseThreadsLeft_ =
-        flatTableBudget_ / ((static_cast<std::size_t>(lineCount_) + 1) * sizeof(std::int32_t));
+    flatBytesLeft_ = flatTableBudget_;
 }
 
 std::int32_t RunAnalysis::ThreadSlot(std::int64_t threadId, bool create) {
@@ -110,9 +109,10 @@ std::int32_t RunAnalysis::ThreadSlot(std::int64_t threadId, bool create) {
     node.ThreadId = static_cast<std::int32_t>(static_cast<std::uint32_t>(threadId));
     ThreadState& state = threadStates_.emplace_back();
     state.ThreadId = threadId;
-    if (denseThreadsLeft_ > 0) {
-        --denseThreadsLeft_;
-        state.DenseLineNodes.assign(static_cast<std::size_t>(lineCount_) + 1, -1);
+    const std::size_t ids = static_cast<std::size_t>(lineCount_) + 1;
+    if (flatBytesLeft_ >= ids * sizeof(std::int32_t)) {
+        flatBytesLeft_ -= ids * sizeof(std::int32_t);
+        state.DenseLineNodes.assign(ids, -1);
     }
     *threadSlots_.Insert(key).first = slot;
     lastThreadSlot_ = slot;
@@ -154,7 +154,12 @@ RunAnalysis::InvocationSet& RunAnalysis::InvocationsFor(std::int32_t lineId) {
     std::int32_t& slot = invocationSlots_[static_cast<std::size_t>(lineId)];
     if (slot < 0) {
         slot = static_cast<std::int32_t>(invocations_.size());
-        invocations_.emplace_back();
+        InvocationSet& set = invocations_.emplace_back();
+        const std::size_t words = (static_cast<std::size_t>(lineCount_) + 64) / 64;
+        if (flatBytesLeft_ >= words * sizeof(std::uint64_t)) {
+            flatBytesLeft_ -= words * sizeof(std::uint64_t);
+            set.Bits.assign(words, 0);
+        }
     }
     return invocations_[static_cast<std::size_t>(slot)];
 }
@@ -217,9 +222,27 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
     const PendingKey key{(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
                              static_cast<std::uint8_t>(entry.InstructionNumber),
                          static_cast<std::uint64_t>(entry.Stackframe)};
+    if (state.HasPending && state.PendingInstruction == entry.InstructionNumber &&
+        state.PendingStackframe == entry.Stackframe) {
+        state.PendingNanos = entry.Nanos; // a second start before the stop replaces the first
+        return;
+    }
+    if (thread.Pending.Size() != 0) {
+        if (PendingStart* waiting = thread.Pending.Find(key)) {
+            waiting->Nanos = entry.Nanos;
+            return;
+        }
+    }
+    if (!state.HasPending) {
+        state.HasPending = true;
+        state.PendingInstruction = entry.InstructionNumber;
+        state.PendingStackframe = entry.Stackframe;
+        state.PendingNanos = entry.Nanos;
+        state.PendingFigures = instruction;
+        return;
+    }
     PendingStart& pending = *thread.Pending.Insert(key).first;
     pending.Nanos = entry.Nanos;
-    pending.LineNode = lineNode;
     pending.Instruction = instruction;
 }
 
@@ -230,7 +253,16 @@ void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
     for (std::int32_t i = thread.Newest; i != lineNode && i >= 0;
          i = thread.Lines[static_cast<std::size_t>(i)].Previous) {
         const std::int32_t member = thread.Lines[static_cast<std::size_t>(i)].LineId;
-        if (set.Seen.Insert(static_cast<std::uint32_t>(member)).second) {
+        bool added;
+        if (!set.Bits.empty()) {
+            std::uint64_t& word = set.Bits[static_cast<std::size_t>(member) / 64];
+            const std::uint64_t bit = std::uint64_t{1} << (member % 64);
+            added = (word & bit) == 0;
+            word |= bit;
+        } else {
+            added = set.Seen.Insert(static_cast<std::uint32_t>(member)).second;
+        }
+        if (added) {
             set.Members.push_back(member);
         }
     }
@@ -252,14 +284,28 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
     const PendingKey key{(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
                              static_cast<std::uint8_t>(entry.InstructionNumber),
                          static_cast<std::uint64_t>(entry.Stackframe)};
-    const PendingStart* pending = thread.Pending.Find(key);
-    if (pending == nullptr) {
-        return;
+    LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
+    std::int64_t startNanos = 0;
+    std::int32_t figuresIndex = 0;
+    if (state.HasPending && state.PendingInstruction == entry.InstructionNumber &&
+        state.PendingStackframe == entry.Stackframe) {
+        startNanos = state.PendingNanos;
+        figuresIndex = state.PendingFigures;
+        state.HasPending = false;
+    } else {
+        const PendingStart* pending =
+            thread.Pending.Size() != 0 ? thread.Pending.Find(key) : nullptr;
+        if (pending == nullptr) {
+            return;
+        }
+        startNanos = pending->Nanos;
+        figuresIndex = pending->Instruction;
+        thread.Pending.Erase(key);
     }
-    const std::int64_t duration = WrappingAbsolute(WrappingSubtract(entry.Nanos, pending->Nanos));
+    const std::int64_t duration = WrappingAbsolute(WrappingSubtract(entry.Nanos, startNanos));
     InstructionFigures& figures = threads_[static_cast<std::size_t>(slot)]
-                                      .Lines[static_cast<std::size_t>(pending->LineNode)]
-                                      .Instructions[static_cast<std::size_t>(pending->Instruction)];
+                                      .Lines[static_cast<std::size_t>(lineNode)]
+                                      .Instructions[static_cast<std::size_t>(figuresIndex)];
     figures.Hits = WrappingAdd(figures.Hits, 1);
     figures.TotalNanos = WrappingAdd(figures.TotalNanos, duration);
     if (figures.MinNanos == 0 || duration < figures.MinNanos) {
@@ -268,7 +314,6 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
     if (duration > figures.MaxNanos) {
         figures.MaxNanos = duration;
     }
-    thread.Pending.Erase(key);
 }
 
 void RunAnalysis::Attribute(const EntryRecord& entry) {

@@ -45,8 +45,8 @@ class RunAnalysis {
     // Number of report rows the line ids were taken from (ids run from 1 to this).
     std::int32_t LineCount() const { return lineCount_; }
 
-    // Memory that flat per-thread lookup arrays may take from the next reset on; threads
-    // beyond it use hash tables instead. Results are the same either way.
+    // Memory that flat lookup arrays (per thread and per invocation set) may take from the
+    // next reset on; beyond it hash tables are used. Results are the same either way.
     void SetFlatTableBudget(std::size_t bytes) { flatTableBudget_ = bytes; }
 
   private:
@@ -63,6 +63,13 @@ class RunAnalysis {
         std::int32_t Previous = -1; // neighbours in opening order
         std::int32_t Next = -1;
         std::int32_t LastInstruction = 0; // index of the instruction figures used last
+        // One waiting execution of this line is kept here; further ones with other keys
+        // wait in the thread's table. A key is in one of the two places, never in both.
+        bool HasPending = false;
+        std::int8_t PendingInstruction = 0;
+        std::int32_t PendingFigures = 0; // index into the line node's instructions
+        std::int64_t PendingStackframe = 0;
+        std::int64_t PendingNanos = 0;
     };
     struct PendingKey {
         std::uint64_t LineAndInstruction = 0;
@@ -76,7 +83,6 @@ class RunAnalysis {
     };
     struct PendingStart {
         std::int64_t Nanos = 0;
-        std::int32_t LineNode = 0;
         std::int32_t Instruction = 0;
     };
     struct ThreadState {
@@ -90,8 +96,11 @@ class RunAnalysis {
         std::uint64_t Clock = 0;
         FlatHashMap<PendingKey, PendingStart, PendingKeyHasher> Pending;
     };
+    // Members are deduplicated through a bitmap by LineId while the budget for flat
+    // tables lasts, through a hash set beyond it.
     struct InvocationSet {
         std::vector<std::int32_t> Members;
+        std::vector<std::uint64_t> Bits;
         FlatHashMap<std::uint32_t, bool, IntegerHasher> Seen;
     };
 
@@ -115,7 +124,7 @@ class RunAnalysis {
     std::vector<std::vector<std::int32_t>> lineIdsByFile_;
     FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> lineIds_;
     std::size_t flatTableBudget_ = std::size_t{64} << 20;
-    std::size_t denseThreadsLeft_ = 0; // threads that may still get a flat line array
+    std::size_t flatBytesLeft_ = 0; // what remains of the budget in this run
     // By LineId, -1 when the line has no key; a fresh analysis knows only line id 0.
     std::vector<std::int32_t> invocationSlots_ = std::vector<std::int32_t>(1, -1);
     std::vector<InvocationSet> invocations_;

@@ -277,10 +277,10 @@ TEST(AttributionReferenceTest, RandomStreamsGiveTheSameFiguresAsTheReference) {
         AnalyzerLists lists = RandomReport(random);
         ReferenceAttribution reference(lists.ReportList);
         RunAnalysis analysis;
-        // Flat lookup arrays for all threads, for two of them, or for none.
         const std::size_t rowBytes = (lists.ReportList.RowCount() + 1) * sizeof(std::int32_t);
-        const std::size_t budgets[] = {std::size_t{64} << 20, 2 * rowBytes, 0};
-        analysis.SetFlatTableBudget(budgets[seed % 3]);
+        // Flat arrays everywhere, for two threads, for a few invocation sets only, or none.
+        const std::size_t budgets[] = {std::size_t{64} << 20, 2 * rowBytes, rowBytes / 2, 0};
+        analysis.SetFlatTableBudget(budgets[seed % 4]);
         ResetAttribution(analysis, lists.ReportList);
         for (const EntryRecord& e : RandomStream(random, 300 + static_cast<int>(seed) * 40)) {
             reference.Attribute(e);
