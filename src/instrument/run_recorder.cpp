@@ -79,7 +79,6 @@ bool RunRecorder::Begin() {
     while (Exists(base + ".tkr") || Exists(base + ".tkl")) {
         base = prefix + std::to_string(++milliseconds);
     }
-
     std::FILE* information = CreateRunFile(base + ".tkr");
     if (!information) {
         return false;
