@@ -8,6 +8,7 @@
 #include <array>
 #include <initializer_list>
 #include <string_view>
+#include <unordered_map>
 
 namespace tickscope {
 
@@ -53,22 +54,103 @@ const std::array<KeywordRule, 14> kKeywordRules = {{
     {{"end"}, Output::EndCallFirst},
 }};
 
+constexpr int kLabelRule = static_cast<int>(kKeywordRules.size());
+constexpr int kDefaultRule = kLabelRule + 1;
+
+const Output kRuleOutputs[] = {
+    kKeywordRules[0].Emits,  kKeywordRules[1].Emits,  kKeywordRules[2].Emits,
+    kKeywordRules[3].Emits,  kKeywordRules[4].Emits,  kKeywordRules[5].Emits,
+    kKeywordRules[6].Emits,  kKeywordRules[7].Emits,  kKeywordRules[8].Emits,
+    kKeywordRules[9].Emits,  kKeywordRules[10].Emits, kKeywordRules[11].Emits,
+    kKeywordRules[12].Emits, kKeywordRules[13].Emits, Output::AsIs,
+    Output::OwnWrapped,
+};
+
 std::string TabsToSpaces(std::string_view text) {
     return ReplaceAll(text, "\t", " ");
 }
 
-Output ChooseOutput(const std::string& norm) {
-    for (const KeywordRule& rule : kKeywordRules) {
-        for (const std::string_view keyword : rule.Keywords) {
+bool IsWordCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Keyword -> index of its rule.
+const std::unordered_map<std::string_view, int>& KeywordRuleIndex() {
+    static const std::unordered_map<std::string_view, int> index = [] {
+        std::unordered_map<std::string_view, int> table;
+        for (int rule = 0; rule < static_cast<int>(kKeywordRules.size()); ++rule) {
+            for (const std::string_view keyword : kKeywordRules[rule].Keywords) {
+                table.emplace(keyword, rule);
+            }
+        }
+        return table;
+    }();
+    return index;
+}
+
+int LabelOrDefaultRule(const std::string& masked) {
+    // Both label patterns end with a colon: without one there is nothing to search.
+    if (masked.find(':') != std::string::npos && LabelPatterns::Get().MatchesEither(masked)) {
+        return kLabelRule;
+    }
+    return kDefaultRule;
+}
+
+} // namespace
+
+int MatchingRuleByScan(const std::string& norm) {
+    for (int rule = 0; rule < static_cast<int>(kKeywordRules.size()); ++rule) {
+        for (const std::string_view keyword : kKeywordRules[rule].Keywords) {
             if (FindKeyword(norm, keyword) != 0) {
-                return rule.Emits;
+                return rule;
             }
         }
     }
-    if (LabelPatterns::Get().MatchesEither(MaskLine(norm))) {
-        return Output::AsIs;
+    return LabelOrDefaultRule(MaskLine(norm));
+}
+
+int MatchingRule(const std::string& norm) {
+    // FindKeyword only finds a keyword between separators that are not word characters, so
+    // a keyword it finds is a whole word of the masked text: only such words need a search.
+    const std::string masked = MaskLine(norm);
+    const auto& index = KeywordRuleIndex();
+    int candidates = 0; // bit per rule
+    std::string word;
+    for (std::size_t i = 0; i < masked.size();) {
+        if (!IsWordCharacter(masked[i])) {
+            ++i;
+            continue;
+        }
+        const std::size_t start = i;
+        while (i < masked.size() && IsWordCharacter(masked[i])) {
+            ++i;
+        }
+        if (i - start > 17) {
+            continue; // longer than any keyword
+        }
+        word = LowerAscii(std::string_view(masked).substr(start, i - start));
+        const auto found = index.find(word);
+        if (found != index.end()) {
+            candidates |= 1 << found->second;
+        }
     }
-    return Output::OwnWrapped;
+    for (int rule = 0; candidates != 0 && rule < static_cast<int>(kKeywordRules.size()); ++rule) {
+        if ((candidates & (1 << rule)) == 0) {
+            continue;
+        }
+        for (const std::string_view keyword : kKeywordRules[rule].Keywords) {
+            if (FindKeyword(norm, keyword) != 0) {
+                return rule;
+            }
+        }
+    }
+    return LabelOrDefaultRule(masked);
+}
+
+namespace {
+
+Output ChooseOutput(const std::string& norm) {
+    return kRuleOutputs[MatchingRule(norm)];
 }
 
 void AppendAsIs(const LineOfCode& line, const Instruction& instruction, const RuleContext& context,
@@ -88,9 +170,9 @@ bool IsEligible(const Instruction& instruction) {
     if (instruction.ScopeId == 0 || Trim(instruction.Code).empty()) {
         return false;
     }
-    const std::string spaced = TabsToSpaces(instruction.Code);
-    const std::string_view trimmed = Trim(spaced);
-    return trimmed.empty() || trimmed.front() != ';';
+    // Tabs count as spaces here: a comment behind tabs is still a comment.
+    const std::size_t first = instruction.Code.find_first_not_of(" \t");
+    return first == std::string::npos || instruction.Code[first] != ';';
 }
 
 void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
@@ -100,8 +182,8 @@ void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruct
         AppendAsIs(line, instruction, context, out, endInserted);
         return;
     }
-    const std::string spaced = TabsToSpaces(instruction.Code);
-    const std::string norm = StripComment(Trim(spaced));
+    // Tabs become spaces, then the text is trimmed; trimming both first is the same.
+    const std::string norm = StripComment(TabsToSpaces(Trim(instruction.Code, " \t")));
     const InstructionKeyParts block = SplitInstructionKey(instruction.BlockKey);
     const auto probe = [&](ProbeKind kind, bool ownKey, bool overrideStackframe) {
         if (ownKey) {

@@ -2,11 +2,19 @@
 
 #include "source/text_utils.h"
 
+#include <charconv>
+
 namespace tickscope {
 
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
+
+void AppendNumber(std::string& out, long long value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
 
 void AppendLine(std::string& out, std::string_view key, std::string_view value) {
     out += key;
@@ -16,7 +24,35 @@ void AppendLine(std::string& out, std::string_view key, std::string_view value) 
 }
 
 void AppendLine(std::string& out, std::string_view key, long long value) {
-    AppendLine(out, key, std::to_string(value));
+    out += key;
+    out += " = ";
+    AppendNumber(out, value);
+    out += kLineEnd;
+}
+
+void AppendEncoded(std::string& out, std::string_view code) {
+    for (const char c : code) {
+        switch (c) {
+        case '=':
+            out += "{EQU}";
+            break;
+        case ' ':
+            out += "\\b";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+// "LineOfCode.<n>" + field + " = ", the start of every line of a line's block.
+void AppendLineKey(std::string& out, std::string_view lineKey, std::string_view field) {
+    out += lineKey;
+    out += field;
+    out += " = ";
 }
 
 } // namespace
@@ -24,21 +60,7 @@ void AppendLine(std::string& out, std::string_view key, long long value) {
 std::string EncodeProgramInfoValue(std::string_view code) {
     std::string result;
     result.reserve(code.size() + code.size() / 4);
-    for (const char c : code) {
-        switch (c) {
-        case '=':
-            result += "{EQU}";
-            break;
-        case ' ':
-            result += "\\b";
-            break;
-        case '\t':
-            result += "\\t";
-            break;
-        default:
-            result += c;
-        }
-    }
+    AppendEncoded(result, code);
     return result;
 }
 
@@ -52,7 +74,7 @@ std::string WriteProgramInfo(const ProgramInfo& program) {
     std::string out;
     std::size_t estimate = 256;
     for (const LineOfCode& line : program.LinesOfCode) {
-        estimate += 96 + line.Code.size() * 2 + line.Instructions.size() * 96;
+        estimate += 176 + line.Code.size() * 3 + line.Instructions.size() * 96;
     }
     out.reserve(estimate);
 
@@ -70,19 +92,37 @@ std::string WriteProgramInfo(const ProgramInfo& program) {
     out += kLineEnd;
     AppendLine(out, "LinesOfCode", static_cast<long long>(program.LinesOfCode.size()));
 
-    std::string prefix;
+    // Written piece by piece into one buffer: the file of a large program runs to tens of
+    // megabytes, and temporary key strings would cost more than the copying.
+    std::string lineKey;
+    std::string instructionKey;
     long long n = 0;
     for (const LineOfCode& line : program.LinesOfCode) {
-        prefix = "LineOfCode." + std::to_string(++n);
-        AppendLine(out, prefix + ".SourceFileId", line.SourceFileId);
-        AppendLine(out, prefix + ".LineNumber", line.LineNumber);
-        AppendLine(out, prefix + ".Code", EncodeProgramInfoValue(line.Code));
-        AppendLine(out, prefix + ".Instructions", static_cast<long long>(line.Instructions.size()));
+        lineKey.assign("LineOfCode.");
+        AppendNumber(lineKey, ++n);
+        AppendLineKey(out, lineKey, ".SourceFileId");
+        AppendNumber(out, line.SourceFileId);
+        out += kLineEnd;
+        AppendLineKey(out, lineKey, ".LineNumber");
+        AppendNumber(out, line.LineNumber);
+        out += kLineEnd;
+        AppendLineKey(out, lineKey, ".Code");
+        AppendEncoded(out, line.Code);
+        out += kLineEnd;
+        AppendLineKey(out, lineKey, ".Instructions");
+        AppendNumber(out, static_cast<long long>(line.Instructions.size()));
+        out += kLineEnd;
         long long m = 0;
         for (const Instruction& instruction : line.Instructions) {
-            const std::string instructionPrefix = prefix + ".Instruction." + std::to_string(++m);
-            AppendLine(out, instructionPrefix + ".ScopeId", instruction.ScopeId);
-            AppendLine(out, instructionPrefix + ".Code", EncodeProgramInfoValue(instruction.Code));
+            instructionKey.assign(lineKey);
+            instructionKey += ".Instruction.";
+            AppendNumber(instructionKey, ++m);
+            AppendLineKey(out, instructionKey, ".ScopeId");
+            AppendNumber(out, instruction.ScopeId);
+            out += kLineEnd;
+            AppendLineKey(out, instructionKey, ".Code");
+            AppendEncoded(out, instruction.Code);
+            out += kLineEnd;
         }
     }
     return out;

@@ -1,5 +1,6 @@
 // Instruments every file of the corpus of real programs and checks the written texts
 // against the loaded model: every line listed once per reading, numbered as in its file.
+#include "instrument/instruction_rules.h"
 #include "instrument/instrumenter.h"
 #include "instrument/program_info_file.h"
 #include "source/source_loader.h"
@@ -146,6 +147,8 @@ void CheckProgram(const std::string& path) {
     for (const LineOfCode& line : program.LinesOfCode) {
         elements += line.OutputLines.size();
         for (const Instruction& instruction : line.Instructions) {
+            ASSERT_EQ(MatchingRule(instruction.Code), MatchingRuleByScan(instruction.Code))
+                << instruction.Code;
             const bool present = std::find(line.OutputLines.begin(), line.OutputLines.end(),
                                            instruction.Code) != line.OutputLines.end() ||
                                  std::find(line.OutputLines.begin(), line.OutputLines.end(),

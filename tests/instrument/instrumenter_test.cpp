@@ -209,6 +209,80 @@ TEST(InstructionRuleTest, X86ProbesWrapEveryCall) {
                      "Continue"}));
 }
 
+// The word-indexed rule choice must agree with trying every keyword in order, also on
+// texts made to trip it: keywords glued to separators, literals, comments, case, digits.
+TEST(InstructionRuleTest, IndexedRuleChoiceAgreesWithFullScan) {
+    const std::vector<std::string> pieces = {"End",
+                                             "end",
+                                             "ENDIF",
+                                             "If",
+                                             "else",
+                                             "ElseIf",
+                                             "wend",
+                                             "Next",
+                                             "next_",
+                                             "2next",
+                                             "Select",
+                                             "case",
+                                             "Default",
+                                             "EndSelect",
+                                             "ForEver",
+                                             "until",
+                                             "Break",
+                                             "return",
+                                             "Continue",
+                                             "With",
+                                             "EndWith",
+                                             "Procedure",
+                                             "ProcedureReturn",
+                                             "EndProcedure",
+                                             "ProcedureCDLL",
+                                             "IncludeFile",
+                                             "XIncludeFile",
+                                             "IncludePath",
+                                             "CompilerIf",
+                                             "EnableExplicit",
+                                             "DisableASM",
+                                             "x",
+                                             "a1",
+                                             "Foo",
+                                             " ",
+                                             "  ",
+                                             "\t",
+                                             ":",
+                                             ";",
+                                             "(",
+                                             ")",
+                                             ".",
+                                             ",",
+                                             "=",
+                                             "\"",
+                                             "'",
+                                             "$",
+                                             "\xE9",
+                                             "*",
+                                             "label:",
+                                             "!",
+                                             "@",
+                                             "1 :"};
+    std::uint32_t state = 12345;
+    const auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return state >> 8;
+    };
+    int checked = 0;
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        const int count = 1 + static_cast<int>(next() % 6);
+        for (int k = 0; k < count; ++k) {
+            text += pieces[next() % pieces.size()];
+        }
+        EXPECT_EQ(MatchingRule(text), MatchingRuleByScan(text)) << text;
+        checked += MatchingRule(text) < 14 ? 1 : 0;
+    }
+    EXPECT_GT(checked, 1000); // many texts hit a keyword rule, not only the default
+}
+
 TEST(InstructionRuleTest, EligibilityFollowsScopeBlanknessAndComment) {
     EXPECT_TRUE(IsEligible(Instruction{"x", 1, "", 1}));
     EXPECT_TRUE(IsEligible(Instruction{"\t\t", 3, "", 1}));
