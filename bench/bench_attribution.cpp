@@ -1,0 +1,145 @@
+// Attribution of a recorded run read from its entry log: entries per second, and the memory
+// the analysis holds, which must not grow with the number of entries.
+#include "analysis/attribution.h"
+#include "generated_run.h"
+#include "instrument/run_files.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+using namespace tickscope;
+
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tickscope-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        path_ = pattern + "/";
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+// Runs of 4 threads over 5,000 lines, written once per entry count.
+const bench::GeneratedRun& Run(std::int64_t entries) {
+    static ScratchFolder folder;
+    static std::map<std::int64_t, std::unique_ptr<bench::GeneratedRun>> runs;
+    auto& run = runs[entries];
+    if (!run) {
+        bench::GeneratedRunOptions options;
+        options.Entries = entries;
+        run = std::make_unique<bench::GeneratedRun>(
+            bench::WriteGeneratedRun(folder.Path(), "run" + std::to_string(entries), options));
+    }
+    return *run;
+}
+
+double ResidentMegabytes() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
+void BM_AttributeEntryLog(benchmark::State& state) {
+    const bench::GeneratedRun& run = Run(state.range(0));
+    if (!run.Written) {
+        state.SkipWithError("cannot write the run");
+        return;
+    }
+    AnalyzerLists lists;
+    bench::FillReport(lists.ReportList, run.Program);
+    std::int64_t entries = 0;
+    double growth = 0;
+    for (auto _ : state) {
+        const double before = ResidentMegabytes();
+        RunAnalysis analysis;
+        ResetAttribution(analysis, lists.ReportList);
+        EntryLogReader reader;
+        if (!reader.Open(run.EntryLogPath)) {
+            state.SkipWithError("cannot open the entry log");
+            return;
+        }
+        EntryRecord entry;
+        while (reader.Next(entry)) {
+            AttributeEntry(analysis, entry);
+            ++entries;
+        }
+        growth = ResidentMegabytes() - before;
+        benchmark::DoNotOptimize(analysis.Threads().data());
+    }
+    state.SetItemsProcessed(entries);
+    state.counters["entries/s"] =
+        benchmark::Counter(static_cast<double>(entries), benchmark::Counter::kIsRate);
+    state.counters["analysis_MB"] = growth;
+}
+BENCHMARK(BM_AttributeEntryLog)
+    ->Arg(2000000)
+    ->Arg(20000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The same entries decoded into memory first: attribution alone.
+void BM_AttributeInMemory(benchmark::State& state) {
+    const bench::GeneratedRun& run = Run(2000000);
+    AnalyzerLists lists;
+    bench::FillReport(lists.ReportList, run.Program);
+    std::vector<EntryRecord> records;
+    EntryLogReader reader;
+    reader.Open(run.EntryLogPath);
+    for (EntryRecord entry; reader.Next(entry);) {
+        records.push_back(entry);
+    }
+    std::int64_t entries = 0;
+    for (auto _ : state) {
+        RunAnalysis analysis;
+        ResetAttribution(analysis, lists.ReportList);
+        for (const EntryRecord& entry : records) {
+            AttributeEntry(analysis, entry);
+        }
+        entries += static_cast<std::int64_t>(records.size());
+        benchmark::DoNotOptimize(analysis.Threads().data());
+    }
+    state.counters["entries/s"] =
+        benchmark::Counter(static_cast<double>(entries), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_AttributeInMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Reading the log without attributing: the floor for the two above.
+void BM_ReadEntryLogOnly(benchmark::State& state) {
+    const bench::GeneratedRun& run = Run(20000000);
+    std::int64_t entries = 0;
+    for (auto _ : state) {
+        EntryLogReader reader;
+        reader.Open(run.EntryLogPath);
+        std::int64_t sum = 0;
+        for (EntryRecord entry; reader.Next(entry);) {
+            sum += entry.Nanos;
+            ++entries;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.counters["entries/s"] =
+        benchmark::Counter(static_cast<double>(entries), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ReadEntryLogOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
