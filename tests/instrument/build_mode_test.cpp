@@ -1,18 +1,13 @@
 #include "instrument/build_mode.h"
-#include "instrument/instrumenter.h"
-#include "instrument/runtime_text.h"
-#include "source/source_loader.h"
 #include "source/text_utils.h"
 
 #include "common/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
-#include <vector>
 
 namespace tickscope {
 namespace {
@@ -71,7 +66,7 @@ struct SmallProgram {
                                         "  Case 4\r\n"
                                         "    Debug \"four\"\r\n"
                                         "EndSelect\r\n");
-        Sources.Write("inc.pbi", "Global g = 1\n");
+        Sources.Write("inc.pbi", "\xEF\xBB\xBFGlobal g = 1\n"); // with a byte-order mark
     }
 };
 
@@ -198,6 +193,39 @@ TEST(BuildModeTest, YesWritesProgramInformationAndProbedProgram) {
                                         "tickscope_End()\n"
                                         "\r\n";
     EXPECT_EQ(written.at("target.pb"), expectedProgram);
+}
+
+TEST(BuildModeTest, SharedDllGetsDetachGeneratedAndBeginInsideAttach) {
+    TempFolder sources;
+    TempFolder out;
+    const std::string main = sources.Write("lib.pb", "ProcedureDLL AttachProcess(Instance)\n"
+                                                     "  Init()\n"
+                                                     "EndProcedure\n"
+                                                     "ProcedureDLL.i Add(a, b)\n"
+                                                     "  ProcedureReturn a + b\n"
+                                                     "EndProcedure\n"
+                                                     "; IDE Options = PureBasic 6.10 LTS\n"
+                                                     "; ExecutableFormat = Shared Dll\n");
+    BuildSettings settings{main, out.File("target.pb"), false, "RT\n", out.Folder()};
+    ScriptedRequesters requesters(true);
+    RunBuildMode(settings, requesters);
+    EXPECT_EQ(ReadFileBytes(out.File("target.pb")),
+              "RT\n"
+              "ProcedureDLL DetachProcess(Instance) : tickscope_End() : EndProcedure\n"
+              "ProcedureDLL AttachProcess(Instance)\n"
+              "tickscope_InitHiresTiming() : tickscope_Begin()\n"
+              "Define tickscopevar.b\n"
+              "tickscope_AddStartEntry(1, 2, 1, #False)\n"
+              "  Init()\n"
+              "tickscope_AddStopEntry(1, 2, 1, #False)\n"
+              "EndProcedure\n"
+              "ProcedureDLL.i Add(a, b)\n"
+              "Define tickscopevar.b\n"
+              "  ProcedureReturn a + b\n"
+              "EndProcedure\n"
+              "; IDE Options = PureBasic 6.10 LTS\n"
+              "; ExecutableFormat = Shared Dll\n"
+              "\r\n");
 }
 
 TEST(BuildModeTest, UnreadableSourceGivesEmptyProgram) {
