@@ -38,8 +38,9 @@ struct OpenFile {
 
 enum class Directive { None, IncludePath, IncludeFile, XIncludeFile };
 
-// All three directive keywords contain "include"; a line without it (in any letter case)
-// cannot hold one, which spares most lines the keyword search.
+// All three directive keywords contain "include". The keyword search looks at the masked,
+// lower-cased line, and masking never adds letters, so a line without "include" in any
+// letter case cannot hold a directive; most lines are spared the search.
 bool MayHoldDirective(std::string_view line) {
     static constexpr std::string_view kCommon = "include";
     if (line.size() < kCommon.size()) {
