@@ -10,6 +10,8 @@
 
 #include <QEventLoop>
 #include <QFont>
+#include <QFontDatabase>
+#include <QFontMetrics>
 
 namespace tickscope {
 
@@ -21,6 +23,11 @@ QFont ReportFont() {
     // Where Courier New is missing, the closest fixed-pitch font stands in.
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
+    const QFontMetrics metrics(font);
+    if (metrics.horizontalAdvance('i') != metrics.horizontalAdvance('W')) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setPointSize(8);
+    }
     return font;
 }
 } // namespace

@@ -1,5 +1,6 @@
 #include "ui/list_view.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 
@@ -18,6 +19,7 @@ ListView::ListView(ListData& data, Selection selection, QWidget* parent)
     verticalHeader()->hide();
     // Every row has the same height; with fixed sections a list of 100,000 rows stays cheap.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    UseRowHeightOf(font());
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setHighlightSections(false);
@@ -54,6 +56,18 @@ void ListView::ApplyColumnWidths() {
     const auto& columns = Data().Columns;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         horizontalHeader()->resizeSection(static_cast<int>(i), columns[i].Width);
+    }
+}
+
+void ListView::UseRowHeightOf(const QFont& font) {
+    verticalHeader()->setMinimumSectionSize(0);
+    verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 4);
+}
+
+void ListView::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        UseRowHeightOf(font());
     }
 }
 

@@ -34,7 +34,11 @@ class ListView : public QTableView {
     // The user clicked a row (with the left button).
     void LeftClicked();
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    void UseRowHeightOf(const QFont& font); // one line of text per row
     void ApplyColumnWidths();
     void OnSelectionChanged();
 

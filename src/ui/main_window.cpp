@@ -30,8 +30,23 @@ void BirdsViewLabel::mouseDoubleClickEvent(QMouseEvent* event) {
     emit Clicked(ControlEventType::DoubleClick, mapTo(window(), event->position().toPoint()).y());
 }
 
+QFont DialogFont(QFont font) {
+    // The controls are sized for a small dialog font: the default family at 8 points, or a
+    // little smaller where that family is too wide for a run's timestamp in its column.
+    constexpr const char* kWidestTimestamp = "2000/00/00-00:00:00";
+    constexpr int kRoom = 120 - 10; // the "Timestamp" column less the cell's margins
+    for (qreal size = 8.0; size >= 6.5; size -= 0.5) {
+        font.setPointSizeF(size);
+        if (QFontMetrics(font).horizontalAdvance(kWidestTimestamp) <= kRoom) {
+            break;
+        }
+    }
+    return font;
+}
+
 MainWindow::MainWindow(AnalyzerLists& lists) : QWidget(nullptr), lists_(lists) {
     setObjectName("MainWindow");
+    setFont(DialogFont(font()));
     setWindowTitle(kTitle);
     const QSize client(kClientWidth, kClientHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -126,10 +141,7 @@ void MainWindow::ExtendTitleWithBuild() {
 }
 
 void MainWindow::SetReportFont(const QFont& font) {
-    ListView* report = List(kReportList);
-    report->setFont(font);
-    // Every row one line of that font high.
-    report->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 4);
+    List(kReportList)->setFont(font);
 }
 
 void MainWindow::HideBirdsViewHelper() {

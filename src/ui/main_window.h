@@ -19,6 +19,9 @@ namespace tickscope {
 
 class ListView;
 
+// The default font at a size that fits the fixed control sizes.
+QFont DialogFont(QFont font);
+
 // The image display of the bird's view: reports clicks, double-clicks and right clicks.
 class BirdsViewLabel : public QLabel {
     Q_OBJECT
