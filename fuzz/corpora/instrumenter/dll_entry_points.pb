@@ -1,0 +1,7 @@
+ProcedureDLL AttachProcess(Instance)
+  x = 1
+EndProcedure
+ProcedureDLL DetachProcess(Instance)
+EndProcedure
+; IDE Options = PureBasic
+; ExecutableFormat = Shared Dll

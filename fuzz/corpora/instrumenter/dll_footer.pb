@@ -1,0 +1,1 @@
+Import "user32.lib"  MessageBox(a, b, c, d)EndImportMacro M(x) : x + 1 : EndMacroDataSection : l: : Data.i 1 : EndDataSectionProcedureDLL AttachProcess(Instance)EndProcedure; IDE Options = PureBasic; ExecutableFormat = Shared Dll

@@ -1,0 +1,339 @@
+// Time attribution on arbitrary entry streams, compared entry for entry with a plain
+// implementation of the pairing rules over text-keyed tables: the same threads, lines,
+// instruction figures, invocations and per-line results for every thread selection and
+// time mode.
+
+#include "../fuzz_support.h"
+
+#include "analysis/attribution.h"
+#include "analysis/list_data.h"
+#include "instrument/run_files.h"
+
+#include <limits>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tickscope::EntryRecord;
+using tickscope::fuzz::InputReader;
+
+std::int64_t Wrap(std::uint64_t value) {
+    return static_cast<std::int64_t>(value);
+}
+std::int64_t Add(std::int64_t a, std::int64_t b) {
+    return Wrap(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+}
+std::string Text(std::int64_t value) {
+    return std::to_string(value);
+}
+
+// ---- the reference: every table keyed by decimal texts, as the rules name them ----
+
+struct RefFigures {
+    std::int32_t InstructionNumber = 0;
+    std::int64_t Hits = 0, TotalNanos = 0, MaxNanos = 0, MinNanos = 0;
+};
+struct RefLine {
+    std::int32_t LineId = 0;
+    std::vector<RefFigures> Instructions;
+};
+struct RefThread {
+    std::int32_t ThreadId = 0;
+    std::vector<RefLine> Lines;
+};
+struct NodePath {
+    std::size_t Thread = 0, Line = 0, Instruction = 0;
+};
+
+class ReferenceAttribution {
+  public:
+    void Reset(const tickscope::ListData& reportList) {
+        *this = ReferenceAttribution();
+        for (std::size_t r = 0; r < reportList.RowCount(); ++r) {
+            lineIdTable_[reportList.CellText(r, tickscope::kFileColumn) + ":" +
+                         reportList.CellText(r, tickscope::kLineColumn)] =
+                static_cast<std::int32_t>(r + 1);
+        }
+    }
+
+    void Attribute(const EntryRecord& e) {
+        const auto found = lineIdTable_.find(Text(e.FileId) + ":" + Text(e.LineNumber));
+        const std::int32_t lineId = found == lineIdTable_.end() ? 0 : found->second;
+        const std::string s = Text(lineId);
+        const std::string k =
+            s + "/" + Text(e.InstructionNumber) + "/" + Text(e.ThreadId) + "/" + Text(e.Stackframe);
+        const std::string t = Text(e.ThreadId);
+        const std::string tl = t + ":" + s;
+        const std::string tli = tl + ":" + Text(e.InstructionNumber);
+        if (e.StartOrStop == 1) {
+            if (openLines_.count(tl) == 0) {
+                for (auto& [key, members] : openLines_) {
+                    if (key.substr(0, key.find(':')) == t) {
+                        members.insert(s);
+                    }
+                }
+                openLines_[tl];
+            }
+            if (threadIndex_.count(tli) == 0) {
+                if (threadIndex_.count(t) == 0) {
+                    threadIndex_[t] = {Threads.size(), 0, 0};
+                    Threads.push_back(
+                        {static_cast<std::int32_t>(static_cast<std::uint32_t>(e.ThreadId)), {}});
+                }
+                NodePath path = threadIndex_[t];
+                if (threadIndex_.count(tl) == 0) {
+                    path.Line = Threads[path.Thread].Lines.size();
+                    Threads[path.Thread].Lines.push_back({lineId, {}});
+                    threadIndex_[tl] = path;
+                }
+                path = threadIndex_[tl];
+                auto& instructions = Threads[path.Thread].Lines[path.Line].Instructions;
+                path.Instruction = instructions.size();
+                instructions.push_back({e.InstructionNumber, 0, 0, 0, 0});
+                threadIndex_[tli] = path;
+            }
+            pendingStarts_[k] = e.Nanos;
+            pendingNodes_[k] = threadIndex_[tli];
+        } else if (e.StartOrStop == 2) {
+            const auto open = openLines_.find(tl);
+            if (open == openLines_.end()) {
+                return;
+            }
+            Invocations[s].insert(open->second.begin(), open->second.end());
+            openLines_.erase(open);
+            const auto pending = pendingStarts_.find(k);
+            if (pending == pendingStarts_.end()) {
+                return;
+            }
+            std::int64_t d = Wrap(static_cast<std::uint64_t>(e.Nanos) -
+                                  static_cast<std::uint64_t>(pending->second));
+            if (d < 0) {
+                d = Wrap(0 - static_cast<std::uint64_t>(d));
+            }
+            const NodePath path = pendingNodes_[k];
+            RefFigures& f = Threads[path.Thread].Lines[path.Line].Instructions[path.Instruction];
+            f.Hits = Add(f.Hits, 1);
+            f.TotalNanos = Add(f.TotalNanos, d);
+            if (f.MinNanos == 0 || d < f.MinNanos) {
+                f.MinNanos = d;
+            }
+            if (d > f.MaxNanos) {
+                f.MaxNanos = d;
+            }
+            pendingStarts_.erase(k);
+            pendingNodes_.erase(k);
+        }
+    }
+
+    // LineId text -> (hits, statistic).
+    std::map<std::string, std::pair<std::int64_t, std::int64_t>>
+    LineResults(const tickscope::ListData& threadList, const std::string& mode) const {
+        struct Sums {
+            std::int64_t Hits = 0, Total = 0, Max = 0, Min = 0;
+        };
+        std::map<std::string, Sums> figures;
+        for (std::size_t p = 0; p < Threads.size(); ++p) {
+            if (p >= threadList.Rows.size() || !threadList.Rows[p].Checked) {
+                continue;
+            }
+            for (const RefLine& line : Threads[p].Lines) {
+                Sums& sums = figures[Text(line.LineId)];
+                for (const RefFigures& f : line.Instructions) {
+                    sums.Hits = Add(sums.Hits, f.Hits);
+                    sums.Total = Add(sums.Total, f.TotalNanos);
+                    sums.Max = Add(sums.Max, f.MaxNanos);
+                    sums.Min = Add(sums.Min, f.MinNanos);
+                }
+            }
+        }
+        std::map<std::string, std::pair<std::int64_t, std::int64_t>> results;
+        for (const auto& [id, sums] : figures) {
+            std::int64_t time = sums.Total;
+            if (mode == "avg") {
+                // 64-bit division; the one quotient that overflows wraps.
+                time = sums.Hits == 0    ? 0
+                       : sums.Hits == -1 ? Wrap(0 - static_cast<std::uint64_t>(sums.Total))
+                                         : sums.Total / sums.Hits;
+            } else if (mode == "max") {
+                time = sums.Max;
+            } else if (mode == "min") {
+                time = sums.Min;
+            }
+            results[id] = {sums.Hits, time};
+        }
+        return results;
+    }
+
+    std::vector<RefThread> Threads;
+    std::map<std::string, std::set<std::string>> Invocations;
+
+  private:
+    std::map<std::string, std::int32_t> lineIdTable_;
+    std::map<std::string, std::set<std::string>> openLines_;
+    std::map<std::string, NodePath> threadIndex_; // t, tl and tli
+    std::map<std::string, std::int64_t> pendingStarts_;
+    std::map<std::string, NodePath> pendingNodes_;
+};
+
+// ---- input decoding ----
+
+std::string CellText(InputReader& input) {
+    const std::uint8_t b = input.Byte();
+    if (b < 0xF0) {
+        return std::to_string(b % 6);
+    }
+    // Texts that look like numbers but are not their decimal form never match an entry.
+    static const char* const kOdd[] = {"",    "01",         "+1",  " 1",         "1 ",  "x",
+                                       "-0",  "2147483648", "-1",  "4294967297", "1.0", "0x1",
+                                       "\t1", "00",         "1e0", "-2147483648"};
+    return kOdd[b & 0x0F];
+}
+
+EntryRecord NextEntry(InputReader& input, std::int64_t& clock) {
+    static const std::int64_t kThreads[] = {
+        7, 0x100000007LL, -1, 0, std::numeric_limits<std::int64_t>::min(), 4242};
+    static const std::int64_t kFrames[] = {0, 8, -8, std::numeric_limits<std::int64_t>::max()};
+    static const std::int8_t kKinds[] = {1, 2, 1, 2, 0, 3, -1, 2};
+    const std::uint8_t a = input.Byte();
+    const std::uint8_t b = input.Byte();
+    const std::uint8_t c = input.Byte();
+    const std::uint8_t d = input.Byte();
+    EntryRecord e;
+    e.ThreadId = kThreads[a % 6];
+    e.Stackframe = kFrames[(a >> 3) & 3];
+    e.FileId = b & 7;
+    e.LineNumber = (b >> 3) & 7;
+    if (a & 0x80) {
+        e.FileId = e.FileId == 7 ? -1 : e.FileId;
+        e.LineNumber = (b & 0x80) ? std::numeric_limits<std::int32_t>::min() : e.LineNumber;
+    }
+    e.InstructionNumber =
+        (c & 0x80) ? static_cast<std::int8_t>(c) : static_cast<std::int8_t>(c % 4);
+    e.StartOrStop = kKinds[d & 7];
+    if ((d & 0xC0) == 0xC0) {
+        e.Nanos = static_cast<std::int64_t>(input.Bytes(8)); // anything, overflow included
+    } else {
+        clock += (d >> 3) & 7 ? ((d >> 3) & 7) * 100 : 0;
+        e.Nanos = (d & 0x40) ? clock - 50 : clock; // now and then a step back
+    }
+    return e;
+}
+
+void Compare(const tickscope::RunAnalysis& analysis, const ReferenceAttribution& reference,
+             std::int32_t rows) {
+    const auto& threads = analysis.Threads();
+    FUZZ_CHECK(threads.size() == reference.Threads.size(),
+               "threads " + Text(static_cast<std::int64_t>(threads.size())));
+    for (std::size_t p = 0; p < threads.size(); ++p) {
+        const auto& lines = threads[p].Lines;
+        const auto& refLines = reference.Threads[p].Lines;
+        FUZZ_CHECK(threads[p].ThreadId == reference.Threads[p].ThreadId, "thread id");
+        FUZZ_CHECK(lines.size() == refLines.size(), "lines of thread " + Text(threads[p].ThreadId));
+        for (std::size_t l = 0; l < lines.size(); ++l) {
+            FUZZ_CHECK(lines[l].LineId == refLines[l].LineId, "line id");
+            const auto& figures = lines[l].Instructions;
+            const auto& refFigures = refLines[l].Instructions;
+            FUZZ_CHECK(figures.size() == refFigures.size(), "instructions");
+            for (std::size_t i = 0; i < figures.size(); ++i) {
+                const std::string where = "thread " + Text(threads[p].ThreadId) + " line " +
+                                          Text(lines[l].LineId) + " instruction " +
+                                          Text(figures[i].InstructionNumber);
+                FUZZ_CHECK(figures[i].InstructionNumber == refFigures[i].InstructionNumber, where);
+                FUZZ_CHECK(figures[i].Hits == refFigures[i].Hits, where);
+                FUZZ_CHECK(figures[i].TotalNanos == refFigures[i].TotalNanos, where);
+                FUZZ_CHECK(figures[i].MaxNanos == refFigures[i].MaxNanos, where);
+                FUZZ_CHECK(figures[i].MinNanos == refFigures[i].MinNanos, where);
+            }
+        }
+    }
+    std::size_t keys = 0;
+    for (std::int32_t id = 0; id <= rows; ++id) {
+        const std::vector<std::int32_t>* members = analysis.InvocationsOf(id);
+        const auto found = reference.Invocations.find(Text(id));
+        FUZZ_CHECK((members != nullptr) == (found != reference.Invocations.end()),
+                   "invocation key of line " + Text(id));
+        if (members == nullptr) {
+            continue;
+        }
+        ++keys;
+        std::set<std::string> texts;
+        for (const std::int32_t member : *members) {
+            FUZZ_CHECK(texts.insert(Text(member)).second, "invocation listed twice");
+        }
+        FUZZ_CHECK(texts == found->second, "invocations of line " + Text(id));
+    }
+    FUZZ_CHECK(keys == reference.Invocations.size(), "invocation keys");
+}
+
+void CompareResults(const tickscope::RunAnalysis& analysis, const ReferenceAttribution& reference,
+                    std::uint8_t checks, std::uint8_t modeByte) {
+    tickscope::ListData threadList;
+    const std::size_t rows = std::min<std::size_t>(analysis.Threads().size(), checks & 7) + 1;
+    for (std::size_t p = 0; p < rows; ++p) {
+        threadList.AddRow({"", "", ""}).Checked = ((checks >> (p % 8)) & 1) != 0 || (checks & 8);
+    }
+    tickscope::ComboData mode;
+    mode.Entries = {"all", "avg", "max", "min"};
+    static const int kSelections[] = {0, 1, 2, 3, -1, 4, 1, 3};
+    mode.Selected = kSelections[modeByte & 7];
+    const auto results = tickscope::ComputeLineResults(analysis, threadList, mode);
+    const auto expected = reference.LineResults(threadList, mode.SelectedText());
+    FUZZ_CHECK(results.size() == expected.size(),
+               "results " + Text(static_cast<std::int64_t>(results.size())));
+    for (const tickscope::LineResult& result : results) {
+        const auto found = expected.find(Text(result.LineId));
+        FUZZ_CHECK(found != expected.end(), "result for line " + Text(result.LineId));
+        FUZZ_CHECK(result.Hits == found->second.first, "hits of line " + Text(result.LineId));
+        FUZZ_CHECK(result.TimeNanos == found->second.second,
+                   "time of line " + Text(result.LineId) + " mode " + mode.SelectedText());
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    InputReader input(data, size);
+    const std::uint8_t header = input.Byte();
+    const std::uint8_t checks = input.Byte();
+    const std::uint8_t modeByte = input.Byte();
+
+    tickscope::ListData reportList;
+    const int rows = header % 24;
+    for (int r = 0; r < rows; ++r) {
+        const std::string file = CellText(input);
+        const std::string line = CellText(input);
+        reportList.AddRow({"", file, line, "", "", ""});
+    }
+
+    std::vector<EntryRecord> entries;
+    std::int64_t clock = 1000;
+    while (!input.AtEnd()) {
+        entries.push_back(NextEntry(input, clock));
+    }
+
+    tickscope::RunAnalysis analysis;
+    // Now and then the analysis has held another run before, which Reset must forget.
+    if (header & 0x80) {
+        tickscope::ListData other;
+        other.AddRow({"", "1", "1", "", "", ""});
+        tickscope::ResetAttribution(analysis, other);
+        for (const EntryRecord& entry : entries) {
+            tickscope::AttributeEntry(analysis, entry);
+        }
+    }
+    ReferenceAttribution reference;
+    tickscope::ResetAttribution(analysis, reportList);
+    reference.Reset(reportList);
+    for (const EntryRecord& entry : entries) {
+        tickscope::AttributeEntry(analysis, entry);
+        reference.Attribute(entry);
+    }
+    Compare(analysis, reference, rows);
+    CompareResults(analysis, reference, checks, modeByte);
+    CompareResults(analysis, reference, static_cast<std::uint8_t>(~checks),
+                   static_cast<std::uint8_t>(modeByte >> 3));
+    return 0;
+}

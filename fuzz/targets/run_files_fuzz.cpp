@@ -1,0 +1,338 @@
+// The key = value reader and run loading on arbitrary run-information (.tkr) and entry-log
+// (.tkl) bytes, binary and text logs alike. The input holds both files; they are written
+// into a run folder, catalogued and loaded, and what comes out is compared with plain
+// readings of the same bytes.
+
+#include "../fuzz_support.h"
+
+#include "analysis/attribution.h"
+#include "analysis/key_value_file.h"
+#include "analysis/list_data.h"
+#include "analysis/memory_stream.h"
+#include "analysis/progress.h"
+#include "analysis/run_catalogue.h"
+#include "analysis/run_loading.h"
+#include "instrument/program_info_file.h"
+#include "instrument/run_files.h"
+#include "source/text_utils.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+using tickscope::EntryRecord;
+using tickscope::fuzz::InputReader;
+using tickscope::fuzz::Show;
+
+using KeyMap = std::map<std::string, std::string>;
+
+KeyMap Sorted(const std::unordered_map<std::string, std::string>& keys) {
+    return KeyMap(keys.begin(), keys.end());
+}
+
+// Lines as the memory stream cuts them: a CR takes the next byte with it, an LF alone ends
+// a line, and each line stops at its first zero byte.
+std::vector<std::string> RefMemoryLines(std::string_view bytes) {
+    std::vector<std::string> lines;
+    std::size_t position = 0;
+    while (position < bytes.size()) {
+        const std::size_t start = position;
+        std::size_t cursor = position;
+        std::size_t terminator = 0;
+        while (cursor < bytes.size()) {
+            if (bytes[cursor] == '\r') {
+                cursor += 2;
+                terminator = 2;
+                break;
+            }
+            if (bytes[cursor] == '\n') {
+                cursor += 1;
+                terminator = 1;
+                break;
+            }
+            ++cursor;
+        }
+        position = cursor;
+        std::string line(bytes.substr(start, cursor - start - terminator));
+        lines.push_back(line.substr(0, line.find('\0')));
+    }
+    return lines;
+}
+
+// Records of an entry log: after a 0 byte, whole 34-byte records; otherwise non-empty text
+// lines from the first byte on.
+std::vector<EntryRecord> RefEntries(std::string_view bytes) {
+    std::vector<EntryRecord> records;
+    if (bytes.empty()) {
+        return records;
+    }
+    if (bytes[0] == 0) {
+        for (std::size_t at = 1; at + tickscope::kEntryRecordSize <= bytes.size();
+             at += tickscope::kEntryRecordSize) {
+            records.push_back(tickscope::DecodeEntryRecord(
+                reinterpret_cast<const unsigned char*>(bytes.data()) + at));
+        }
+        return records;
+    }
+    std::string line;
+    for (std::size_t i = 0; i <= bytes.size(); ++i) {
+        if (i == bytes.size() || bytes[i] == '\r' || bytes[i] == '\n') {
+            if (!line.empty()) {
+                records.push_back(tickscope::DecodeEntryRecordText(line));
+            }
+            line.clear();
+        } else {
+            line += bytes[i];
+        }
+    }
+    return records;
+}
+
+std::vector<EntryRecord> ReadAll(const std::string& path, std::size_t bufferSize) {
+    tickscope::EntryLogReader reader(bufferSize);
+    std::vector<EntryRecord> records;
+    if (reader.Open(path)) {
+        EntryRecord record;
+        while (reader.Next(record)) {
+            records.push_back(record);
+        }
+    }
+    return records;
+}
+
+// Checks the progress calls of one load: opened once with the run's size as maximum, then
+// values that never leave [0, maximum], closed with the maximum.
+class CheckingProgress final : public tickscope::ProgressSink {
+  public:
+    explicit CheckingProgress(std::int64_t total) : total_(total) {}
+    void ShowProgress(std::int64_t value, const std::string& text, std::int64_t maximum) override {
+        ++calls_;
+        if (calls_ == 1) {
+            FUZZ_CHECK(value == 0 && maximum == total_ && !text.empty(), "progress opening");
+        } else {
+            FUZZ_CHECK(maximum == -1, "progress maximum " + std::to_string(maximum));
+        }
+        FUZZ_CHECK(value >= 0 && value <= total_,
+                   "progress " + std::to_string(value) + " of " + std::to_string(total_));
+        last_ = value;
+    }
+    void Finish() const { FUZZ_CHECK(calls_ >= 2 && last_ == total_, "progress not closed"); }
+
+  private:
+    std::int64_t total_;
+    int calls_ = 0;
+    std::int64_t last_ = -1;
+};
+
+std::int64_t Count(std::int64_t count, std::int64_t highest, std::int64_t slack) {
+    if (count <= 0) {
+        return 0;
+    }
+    return count > highest + slack ? highest : count;
+}
+
+// Highest N among "<prefix><N>[.<rest>]" keys written in plain decimal.
+std::int64_t HighestIndex(const std::vector<std::string>& keys, const std::string& prefix) {
+    std::int64_t highest = 0;
+    for (const std::string& key : keys) {
+        if (!key.starts_with(prefix)) {
+            continue;
+        }
+        const std::string digits =
+            key.substr(prefix.size(), key.find('.', prefix.size()) - prefix.size());
+        if (digits.empty() || digits.size() > 9 || digits[0] == '0' ||
+            digits.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        highest = std::max<std::int64_t>(highest, std::stoll(digits));
+    }
+    return highest;
+}
+
+void CheckKeyValueReader(const std::string& path, std::string_view bytes) {
+    tickscope::KeyValueFile parsed;
+    parsed.Parse(bytes);
+    tickscope::KeyValueFile opened;
+    FUZZ_CHECK(opened.Open(path), "cannot open the written file");
+    tickscope::KeyValueFile filtered;
+    auto filter = [](std::string_view group, std::string_view key) {
+        return group == tickscope::kPreProgramInfosGroup && !key.empty() && key[0] != 'L';
+    };
+    FUZZ_CHECK(filtered.Open(path, filter), "cannot open the written file");
+    for (const std::string group :
+         {"", tickscope::kPreProgramInfosGroup, tickscope::kPostProgramInfosGroup}) {
+        const KeyMap all = Sorted(parsed.Group(group));
+        FUZZ_CHECK(Sorted(opened.Group(group)) == all, "group " + group);
+        KeyMap kept;
+        for (const auto& [key, value] : all) {
+            FUZZ_CHECK(!key.empty(), "empty key");
+            if (filter(group, key)) {
+                kept[key] = value;
+            }
+        }
+        FUZZ_CHECK(Sorted(filtered.Group(group)) == kept, "filtered group " + group);
+    }
+}
+
+void CheckMemoryStream(const std::string& path, std::string_view bytes) {
+    const std::string_view text = bytes.substr(tickscope::fuzz::MarkLength(bytes));
+    const auto whole = tickscope::ReadWholeFile(path, true);
+    FUZZ_CHECK(whole.has_value() == !text.empty(), "whole file");
+    if (!whole) {
+        return;
+    }
+    FUZZ_CHECK(*whole == text, "whole file bytes");
+    const std::vector<std::string> expected = RefMemoryLines(text);
+    tickscope::MemoryTextStream stream(*whole);
+    std::size_t n = 0;
+    while (!stream.AtEnd()) {
+        const std::string_view line = stream.ReadMemoryLine();
+        FUZZ_CHECK(n < expected.size() && line == expected[n], Show(line));
+        ++n;
+    }
+    FUZZ_CHECK(n == expected.size(), "memory lines");
+}
+
+void CheckLoadedRun(const tickscope::RunRecord& record, const tickscope::AnalyzerLists& lists,
+                    const tickscope::RunAnalysis& analysis, std::string_view runBytes,
+                    const std::vector<EntryRecord>& entries) {
+    const tickscope::ProgramInfo& program = record.Program;
+    // The "LineOfCode." values as a plain reading of the file gives them.
+    std::unordered_map<std::string, std::string> values;
+    std::vector<std::string> lineKeys;
+    for (const std::string& line :
+         RefMemoryLines(runBytes.substr(tickscope::fuzz::MarkLength(runBytes)))) {
+        const std::size_t equals = line.find('=');
+        if (!line.starts_with("LineOfCode.") || equals == std::string::npos) {
+            continue;
+        }
+        const std::string key(tickscope::Trim(std::string_view(line).substr(0, equals), " "));
+        values[key] = equals + 2 <= line.size() ? line.substr(equals + 2) : std::string();
+        lineKeys.push_back(key);
+    }
+    auto value = [&](const std::string& key) {
+        const auto it = values.find(key);
+        return it == values.end() ? std::string() : it->second;
+    };
+
+    const std::int64_t lineCount =
+        Count(record.LineCount, HighestIndex(lineKeys, "LineOfCode."), 1000000);
+    FUZZ_CHECK(static_cast<std::int64_t>(program.LinesOfCode.size()) == lineCount,
+               "lines " + std::to_string(program.LinesOfCode.size()) + " expected " +
+                   std::to_string(lineCount));
+    FUZZ_CHECK(lists.ReportList.RowCount() == program.LinesOfCode.size(), "report rows");
+    for (std::size_t n = 1; n <= program.LinesOfCode.size(); ++n) {
+        const tickscope::LineOfCode& line = program.LinesOfCode[n - 1];
+        const std::string base = "LineOfCode." + std::to_string(n) + ".";
+        FUZZ_CHECK(line.SourceFileId == tickscope::ParseInteger32(value(base + "SourceFileId")),
+                   base);
+        FUZZ_CHECK(line.LineNumber == tickscope::ParseInteger32(value(base + "LineNumber")), base);
+        FUZZ_CHECK(line.Code == tickscope::DecodeProgramInfoValue(value(base + "Code")), base);
+        const std::int64_t instructions =
+            Count(tickscope::ParseInteger32(value(base + "Instructions")),
+                  HighestIndex(lineKeys, base + "Instruction."), 16);
+        FUZZ_CHECK(static_cast<std::int64_t>(line.Instructions.size()) == instructions,
+                   base + " instructions");
+        for (std::size_t m = 1; m <= line.Instructions.size(); ++m) {
+            FUZZ_CHECK(line.Instructions[m - 1].ScopeId ==
+                           tickscope::ParseInteger32(
+                               value(base + "Instruction." + std::to_string(m) + ".ScopeId")),
+                       base);
+        }
+        const tickscope::ListRow& row = lists.ReportList.Rows[n - 1];
+        FUZZ_CHECK(row.Checked, "report row unchecked");
+        FUZZ_CHECK(row.Cells[tickscope::kFileColumn].Text == std::to_string(line.SourceFileId) &&
+                       row.Cells[tickscope::kLineColumn].Text == std::to_string(line.LineNumber) &&
+                       row.Cells[tickscope::kCodeColumn].Text == line.Code,
+                   base + " row");
+    }
+
+    // The attribution saw exactly the records of the log.
+    tickscope::RunAnalysis expected;
+    tickscope::ResetAttribution(expected, lists.ReportList);
+    for (const EntryRecord& entry : entries) {
+        tickscope::AttributeEntry(expected, entry);
+    }
+    const auto& threads = analysis.Threads();
+    FUZZ_CHECK(threads.size() == expected.Threads().size(), "threads");
+    FUZZ_CHECK(lists.ThreadList.RowCount() == threads.size(), "thread rows");
+    for (std::size_t p = 0; p < threads.size(); ++p) {
+        const auto& lines = threads[p].Lines;
+        const auto& expectedLines = expected.Threads()[p].Lines;
+        FUZZ_CHECK(threads[p].ThreadId == expected.Threads()[p].ThreadId, "thread id");
+        FUZZ_CHECK(lists.ThreadList.Rows[p].Checked, "thread row unchecked");
+        FUZZ_CHECK(lists.ThreadList.CellText(p, 1) == std::to_string(threads[p].ThreadId),
+                   "thread row id");
+        FUZZ_CHECK(lines.size() == expectedLines.size(), "thread lines");
+        for (std::size_t l = 0; l < lines.size(); ++l) {
+            FUZZ_CHECK(lines[l].LineId == expectedLines[l].LineId, "line id");
+            FUZZ_CHECK(lines[l].Instructions.size() == expectedLines[l].Instructions.size(),
+                       "instructions");
+            for (std::size_t i = 0; i < lines[l].Instructions.size(); ++i) {
+                const auto& a = lines[l].Instructions[i];
+                const auto& b = expectedLines[l].Instructions[i];
+                FUZZ_CHECK(a.InstructionNumber == b.InstructionNumber && a.Hits == b.Hits &&
+                               a.TotalNanos == b.TotalNanos && a.MaxNanos == b.MaxNanos &&
+                               a.MinNanos == b.MinNanos,
+                           "figures");
+            }
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    InputReader input(data, size);
+    const std::size_t runLength = static_cast<std::size_t>(input.Bytes(2));
+    const std::string_view rest = input.Rest();
+    const std::string_view runBytes = rest.substr(0, std::min(runLength, rest.size()));
+    const std::string_view logBytes = rest.substr(runBytes.size());
+
+    const auto& scratch = tickscope::fuzz::ScratchFolder::Get();
+    scratch.Empty();
+    const std::string home = scratch.Path().string() + "/";
+    const std::string runPath = scratch.Write("Tickscope/1386000000-42.tkr", runBytes);
+    const std::string logPath = scratch.Write("Tickscope/1386000000-42.tkl", logBytes);
+    FUZZ_CHECK(tickscope::EntryLogPath(runPath) == logPath, "entry log path");
+
+    CheckKeyValueReader(runPath, runBytes);
+    CheckMemoryStream(runPath, runBytes);
+
+    // The log reads the same through any buffer size, and as a plain reading says.
+    const std::vector<EntryRecord> entries = RefEntries(logBytes);
+    FUZZ_CHECK(ReadAll(logPath, 68) == entries, "entries through a small buffer");
+    FUZZ_CHECK(ReadAll(logPath, 1 << 20) == entries, "entries through a large buffer");
+
+    tickscope::RunCatalogue catalogue;
+    tickscope::AnalyzerLists lists;
+    FUZZ_CHECK(tickscope::BuildRunCatalogue(home, catalogue, lists), "catalogue");
+    FUZZ_CHECK(catalogue.Records.size() == 1, "one run");
+    tickscope::RunRecord& record = catalogue.Records.front();
+    tickscope::KeyValueFile header;
+    header.Parse(runBytes);
+    header.UseGroup(tickscope::kPreProgramInfosGroup);
+    FUZZ_CHECK(record.Timestamp == 1386000000, "timestamp");
+    FUZZ_CHECK(record.Path == header.ReadString("Path"), "path");
+    FUZZ_CHECK(record.LineCount == tickscope::ParseInteger32(header.ReadString("LinesOfCode")),
+               "line count");
+    FUZZ_CHECK(record.SourceFileCount ==
+                   tickscope::ParseInteger32(header.ReadString("SourceFileIds")),
+               "source file count");
+    FUZZ_CHECK(record.ScopeCount == tickscope::ParseInteger32(header.ReadString("ScopeIds")),
+               "scope count");
+    FUZZ_CHECK(lists.ProgramCombo.Entries.size() == 1 &&
+                   lists.ProgramCombo.Entries[0] == tickscope::ProgramName(record),
+               "program combo");
+
+    tickscope::RunAnalysis analysis;
+    CheckingProgress progress(static_cast<std::int64_t>(runBytes.size() + logBytes.size()));
+    tickscope::LoadRun(catalogue, record, lists, analysis, progress);
+    progress.Finish();
+    CheckLoadedRun(record, lists, analysis, runBytes, entries);
+    return 0;
+}
