@@ -251,6 +251,28 @@ void CheckLoadedRun(const tickscope::RunRecord& record, const tickscope::Analyze
                    base + " row");
     }
 
+    // Source files and scopes: "<prefix><i>" value -> i for i = 1 .. count.
+    tickscope::KeyValueFile header;
+    header.Parse(runBytes);
+    header.UseGroup(tickscope::kPreProgramInfosGroup);
+    std::vector<std::string> headerKeys;
+    for (const auto& [key, ignored] : header.Group(tickscope::kPreProgramInfosGroup)) {
+        headerKeys.push_back(key);
+    }
+    const auto checkIds = [&](const tickscope::IdTable& table, const std::string& prefix,
+                              std::int64_t count) {
+        std::map<std::string, int> expectedIds;
+        const std::int64_t n = Count(count, HighestIndex(headerKeys, prefix), 1000000);
+        for (std::int64_t i = 1; i <= n; ++i) {
+            expectedIds[header.ReadString(prefix + std::to_string(i))] = static_cast<int>(i);
+        }
+        using IdMap = std::map<std::string, int>;
+        FUZZ_CHECK(IdMap(table.begin(), table.end()) == expectedIds, prefix);
+    };
+    checkIds(program.SourceFileIds, "SourceFileId.", record.SourceFileCount);
+    checkIds(program.ScopeIds, "ScopeId.", record.ScopeCount);
+    FUZZ_CHECK(lists.SourceFileList.RowCount() == program.SourceFileIds.Size(), "source rows");
+
     // The attribution saw exactly the records of the log.
     tickscope::RunAnalysis expected;
     tickscope::ResetAttribution(expected, lists.ReportList);
