@@ -179,7 +179,7 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
     LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
 
     // Opening a line makes it an invocation of every line open in this thread; it moves to
-    // the end of the opening order with a fresh stamp.
+    // the end of the opening order.
     if (!state.Open) {
         if (thread.Newest != lineNode) {
             if (state.Previous >= 0) {
@@ -195,7 +195,6 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
             }
             thread.Newest = lineNode;
         }
-        state.Stamp = ++thread.Clock;
         state.Open = true;
     }
 

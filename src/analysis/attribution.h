@@ -59,7 +59,6 @@ class RunAnalysis {
     struct LineState {
         std::int32_t LineId = 0;
         bool Open = false;
-        std::uint64_t Stamp = 0;    // clock value of the latest opening
         std::int32_t Previous = -1; // neighbours in opening order
         std::int32_t Next = -1;
         std::int32_t LastInstruction = 0; // index of the instruction figures used last
@@ -93,7 +92,6 @@ class RunAnalysis {
         FlatHashMap<std::uint32_t, std::int32_t, IntegerHasher> LineNodes;
         std::vector<LineState> Lines; // parallel to the node's Lines
         std::int32_t Newest = -1;     // last line of the opening order
-        std::uint64_t Clock = 0;
         FlatHashMap<PendingKey, PendingStart, PendingKeyHasher> Pending;
     };
     // Members are deduplicated through a bitmap by LineId while the budget for flat
