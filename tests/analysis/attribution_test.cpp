@@ -49,6 +49,12 @@ std::vector<ResultCase> ResultCases() {
     const std::vector<EntryRecord> sharedLine = {Entry(1, 4, S, 0),    Entry(1, 4, T, 100),
                                                  Entry(2, 4, S, 0),    Entry(2, 4, T, 300),
                                                  Entry(2, 4, S, 1000), Entry(2, 4, T, 1050)};
+    auto kind = [](std::int8_t startOrStop) {
+        EntryRecord e = Entry(1, 2, S, 0);
+        e.StartOrStop = startOrStop;
+        return e;
+    };
+    // clang-format off
     return {
         {"two executions, all", twice, {}, 0, {{5, 2, 2000}}},
         {"two executions, avg", twice, {}, 1, {{5, 2, 1000}}},
@@ -59,95 +65,46 @@ std::vector<ResultCase> ResultCases() {
         {"two instructions ten times each, avg", twoInstructions, {}, 1, {{3, 20, 202}}},
         {"two instructions, max sums the maxima", twoInstructions, {}, 2, {{3, 20, 100 + 309}}},
         {"two instructions, min sums the minima", twoInstructions, {}, 3, {{3, 20, 100 + 300}}},
-        {"a call includes its callees' time",
-         call,
-         {},
-         0,
+        {"a call includes its callees' time", call, {}, 0,
          {{1, 1, 1000}, {10, 1, 200}, {11, 1, 100}}},
         {"recursion through one line counts only the inner execution",
          {Entry(1, 7, S, 0, 1, 64), Entry(1, 7, S, 100, 1, 32), Entry(1, 7, T, 150, 1, 32),
-          Entry(1, 7, T, 1000, 1, 64)},
-         {},
-         0,
-         {{7, 1, 50}}},
+          Entry(1, 7, T, 1000, 1, 64)}, {}, 0, {{7, 1, 50}}},
         {"zero duration lets the next one replace the minimum",
          {Entry(1, 2, S, 0), Entry(1, 2, T, 200), Entry(1, 2, S, 300), Entry(1, 2, T, 300),
-          Entry(1, 2, S, 400), Entry(1, 2, T, 900)},
-         {},
-         3,
-         {{2, 3, 500}}},
+          Entry(1, 2, S, 400), Entry(1, 2, T, 900)}, {}, 3, {{2, 3, 500}}},
         {"only the second thread checked", twoThreads, {false, true}, 0, {{3, 1, 50}}},
         {"only the first thread checked", twoThreads, {true, false}, 0, {{2, 1, 100}}},
         {"no thread checked", twoThreads, {false, false}, 0, {}},
         {"a line in two threads sums both", sharedLine, {}, 0, {{4, 3, 450}}},
         {"max sums the maxima of both threads", sharedLine, {}, 2, {{4, 3, 400}}},
         {"min sums the minima of both threads", sharedLine, {}, 3, {{4, 3, 150}}},
-        {"no stop entries: hits 0 and time 0",
-         {Entry(1, 2, S, 10), Entry(1, 3, S, 20)},
-         {},
-         1,
+        {"no stop entries: hits 0 and time 0", {Entry(1, 2, S, 10), Entry(1, 3, S, 20)}, {}, 1,
          {{2, 0, 0}, {3, 0, 0}}},
         {"a negative duration counts as its absolute value",
-         {Entry(1, 2, S, 1000), Entry(1, 2, T, 400)},
-         {},
-         0,
-         {{2, 1, 600}}},
+         {Entry(1, 2, S, 1000), Entry(1, 2, T, 400)}, {}, 0, {{2, 1, 600}}},
         {"a stop without any open line adds nothing", {Entry(1, 2, T, 100)}, {}, 0, {}},
         {"a stop from another frame closes the line without figures",
-         {Entry(1, 2, S, 0, 1, 8), Entry(1, 2, T, 100, 1, 16), Entry(1, 2, T, 200, 1, 8)},
-         {},
-         0,
+         {Entry(1, 2, S, 0, 1, 8), Entry(1, 2, T, 100, 1, 16), Entry(1, 2, T, 200, 1, 8)}, {}, 0,
          {{2, 0, 0}}},
         {"a stop of another instruction closes the line without figures",
-         {Entry(1, 2, S, 0, 1), Entry(1, 2, T, 100, 2), Entry(1, 2, T, 200, 1)},
-         {},
-         0,
+         {Entry(1, 2, S, 0, 1), Entry(1, 2, T, 100, 2), Entry(1, 2, T, 200, 1)}, {}, 0,
          {{2, 0, 0}}},
         {"a second start overwrites the pending one",
-         {Entry(1, 2, S, 100), Entry(1, 2, S, 300), Entry(1, 2, T, 1000)},
-         {},
-         0,
-         {{2, 1, 700}}},
-        {"a stop in another thread does not pair",
-         {Entry(1, 2, S, 0), Entry(2, 2, T, 100)},
-         {},
-         0,
+         {Entry(1, 2, S, 100), Entry(1, 2, S, 300), Entry(1, 2, T, 1000)}, {}, 0, {{2, 1, 700}}},
+        {"a stop in another thread does not pair", {Entry(1, 2, S, 0), Entry(2, 2, T, 100)}, {}, 0,
          {{2, 0, 0}}},
-        {"entries of no report row go to line id 0",
-         {Entry(1, 99, S, 0), Entry(1, 99, T, 70)},
-         {},
-         0,
-         {{0, 1, 70}}},
+        {"entries of no report row go to line id 0", {Entry(1, 99, S, 0), Entry(1, 99, T, 70)},
+         {}, 0, {{0, 1, 70}}},
         {"entries of another file go to line id 0",
-         {Entry(1, 2, S, 0, 1, 0, 2), Entry(1, 2, T, 70, 1, 0, 2)},
-         {},
-         0,
-         {{0, 1, 70}}},
-        {"start-or-stop values other than 1 and 2 are ignored",
-         {[] {
-              auto e = Entry(1, 2, S, 0);
-              e.StartOrStop = 0;
-              return e;
-          }(),
-          [] {
-              auto e = Entry(1, 2, S, 0);
-              e.StartOrStop = 3;
-              return e;
-          }(),
-          [] {
-              auto e = Entry(1, 2, S, 0);
-              e.StartOrStop = -1;
-              return e;
-          }()},
-         {},
-         0,
-         {}},
+         {Entry(1, 2, S, 0, 1, 0, 2), Entry(1, 2, T, 70, 1, 0, 2)}, {}, 0, {{0, 1, 70}}},
+        {"start-or-stop values other than 1 and 2 are ignored", {kind(0), kind(3), kind(-1)}, {},
+         0, {}},
         {"the execution counts where it started although the stop came later",
-         {Entry(1, 2, S, 0), Entry(1, 3, S, 10), Entry(1, 2, T, 40), Entry(1, 3, T, 50)},
-         {},
-         0,
+         {Entry(1, 2, S, 0), Entry(1, 3, S, 10), Entry(1, 2, T, 40), Entry(1, 3, T, 50)}, {}, 0,
          {{2, 1, 40}, {3, 1, 40}}},
     };
+    // clang-format on
 }
 
 TEST(AttributionTest, LineResultsFollowTheEntries) {
