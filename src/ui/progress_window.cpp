@@ -75,8 +75,11 @@ ProgressWindow::~ProgressWindow() = default;
 
 void ProgressWindow::Open() {
     const QWidget* over = QApplication::activeWindow();
-    window_ = std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint |
-                                                     Qt::WindowStaysOnTopHint | Qt::Tool);
+    window_ =
+        std::make_unique<QWidget>(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                               Qt::Tool | Qt::WindowDoesNotAcceptFocus);
+    // The main window keeps the focus; the bar only shows.
+    window_->setAttribute(Qt::WA_ShowWithoutActivating);
     window_->setWindowTitle("Progress");
     window_->setObjectName("ProgressWindow");
     window_->resize(ProgressBarState::kPictureWidth, ProgressBarState::kPictureHeight);

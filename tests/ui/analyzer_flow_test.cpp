@@ -1,0 +1,374 @@
+// The analyzer driven like a user on the example runs: choosing the program and a run,
+// check boxes, the actions menu, thresholds, Find, and a dialog that blocks the window.
+#include "common/temp_folder.h"
+#include "scripted_requesters.h"
+#include "ui/analyzer_controller.h"
+#include "ui/analyzer_session.h"
+#include "ui/list_view.h"
+#include "ui/main_window.h"
+#include "ui/progress_window.h"
+#include "ui/selection_dialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+
+using namespace tickscope;
+using tickscope::testing::ScriptedChooser;
+using tickscope::testing::ScriptedRequesters;
+using tickscope::testing::TempFolder;
+
+namespace {
+const std::string kExamples = std::string(TICKSCOPE_SOURCE_DIR) + "/examples/home/Tickscope";
+
+// The example runs in a fresh home folder, the program chosen and its newest run loaded.
+struct Loaded {
+    TempFolder home;
+    ScriptedRequesters requesters;
+    ScriptedChooser scripted;
+    DialogListChooser dialogs;
+    AnalyzerSession session;
+
+    explicit Loaded(bool realDialogs = false, bool load = true)
+        : session(requesters, realDialogs ? static_cast<ListChooser&>(dialogs) : scripted) {
+        std::filesystem::create_directories(home.Path() / "Tickscope");
+        for (const auto& entry : std::filesystem::directory_iterator(kExamples)) {
+            std::filesystem::copy(entry.path(),
+                                  home.Path() / "Tickscope" / entry.path().filename());
+        }
+        if (!session.Open(home.Folder())) {
+            return;
+        }
+        dialogs.SetParent(&Window());
+        Window().activateWindow();
+        emit Window().Combo(kProgramCombo)->activated(0);
+        if (load) {
+            ClickRow(kRunList, 0);
+        }
+    }
+    MainWindow& Window() { return session.Window(); }
+    ListView& List(int id) { return *Window().List(id); }
+    ListData& Rows(int id) { return List(id).Data(); }
+    void ClickRow(int id, int row) {
+        ListView& list = List(id);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          list.visualRect(list.Model().index(row, 1)).center());
+    }
+    bool Menu(int id) { return session.Controller().Dispatch(AnalyzerEvent::Menu(id)); }
+    int CheckedRows() {
+        int checked = 0;
+        for (const ListRow& row : Rows(kReportList).Rows) {
+            checked += row.Checked;
+        }
+        return checked;
+    }
+    QColor Background(int row, int column) {
+        ListModel& model = List(kReportList).Model();
+        return model.data(model.index(row, column), Qt::BackgroundRole).value<QColor>();
+    }
+    int RowWithMostHits() {
+        int best = -1;
+        long long most = -1;
+        const ListData& report = Rows(kReportList);
+        for (std::size_t i = 0; i < report.RowCount(); ++i) {
+            const std::string& hits = report.CellText(i, kHitsColumn);
+            if (!hits.empty() && std::stoll(hits) > most) {
+                most = std::stoll(hits);
+                best = static_cast<int>(i);
+            }
+        }
+        return best;
+    }
+};
+
+QByteArray FolderDigest(const std::filesystem::path& folder) {
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    QDir dir(QString::fromStdString(folder.string()));
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+        QFile file(dir.filePath(name));
+        file.open(QIODevice::ReadOnly);
+        hash.addData(name.toUtf8());
+        hash.addData(file.readAll());
+    }
+    return hash.result().toHex();
+}
+
+void WhenDialogOpens(std::function<void(SelectionDialog&)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<SelectionDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        act(*dialog);
+    });
+}
+} // namespace
+
+class AnalyzerFlowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void choosingTheProgramListsItsRuns();
+    void loadingFillsEveryListWithEveryRowChecked();
+    void loadingLeavesTheRunFilesAlone();
+    void choosingTheProgramAgainEmptiesTheRunLists();
+    void threadChecksChangeTheFigures();
+    void checkActionsKeepTheSelectedRow();
+    void sourceFileActionsAskThroughTheChooser();
+    void thresholdsRecolourTheReport_data();
+    void thresholdsRecolourTheReport();
+    void findMarksSurviveRefreshes();
+    void dialogBlocksTheMainWindow();
+    void doubleClickInTheDialogChecksAThread();
+};
+
+void AnalyzerFlowTest::initTestCase() {
+    if (!std::filesystem::exists(kExamples)) {
+        QSKIP("the example runs (examples/home/Tickscope) are not there");
+    }
+}
+
+void AnalyzerFlowTest::choosingTheProgramListsItsRuns() {
+    Loaded f(false, false);
+    QCOMPARE(f.Window().Combo(kProgramCombo)->count(), 1);
+    QCOMPARE(f.Window().Combo(kProgramCombo)->itemText(0), QString("main.pb"));
+    const ListData& runs = f.Rows(kRunList);
+    QCOMPARE(runs.RowCount(), std::size_t{3});
+    QCOMPARE(f.List(kRunList).Model().rowCount(), 3);
+    // Newest first; the comment column stays empty.
+    QVERIFY(runs.CellText(0, 0) > runs.CellText(1, 0));
+    QVERIFY(runs.CellText(1, 0) > runs.CellText(2, 0));
+    QCOMPARE(runs.CellText(0, 1), std::string());
+    QCOMPARE(f.Rows(kReportList).RowCount(), std::size_t{0});
+    QCOMPARE(f.Window().focusWidget(), &f.List(kRunList));
+}
+
+void AnalyzerFlowTest::loadingFillsEveryListWithEveryRowChecked() {
+    Loaded f;
+    const RunRecord* run = f.session.Controller().LoadedRun();
+    QVERIFY(run);
+    QCOMPARE(f.Rows(kReportList).RowCount(), std::size_t(run->LineCount));
+    QCOMPARE(f.List(kReportList).Model().rowCount(), run->LineCount);
+    QCOMPARE(f.CheckedRows(), run->LineCount);
+    QCOMPARE(f.Rows(kSourceFileList).RowCount(), std::size_t{2});
+    const ListData& threads = f.Rows(kThreadList);
+    QCOMPARE(threads.RowCount(), std::size_t{2});
+    QCOMPARE(threads.CellText(0, 1) + "|" + threads.CellText(0, 2), std::string("6604|***main***"));
+    QCOMPARE(threads.CellText(1, 1) + "|" + threads.CellText(1, 2), std::string("6992|Worker"));
+    QVERIFY(threads.Rows[0].Checked && threads.Rows[1].Checked);
+    // The report is coloured, the bird's view drawn, the progress window gone.
+    QCOMPARE(f.Background(f.RowWithMostHits(), kHitsColumn), QColor(255, 0, 0));
+    QCOMPARE(f.Window().BirdsViewImage()->pixmap().size(), QSize(18, 424));
+    QVERIFY(!f.session.Progress().Window());
+    QCOMPARE(f.Window().focusWidget(), &f.List(kReportList));
+}
+
+void AnalyzerFlowTest::loadingLeavesTheRunFilesAlone() {
+    TempFolder copy;
+    const std::filesystem::path folder = copy.Path() / "Tickscope";
+    std::filesystem::create_directories(folder);
+    for (const auto& entry : std::filesystem::directory_iterator(kExamples)) {
+        std::filesystem::copy(entry.path(), folder / entry.path().filename());
+    }
+    const QByteArray before = FolderDigest(folder);
+    Loaded f;
+    for (int row = 0; row < 3; ++row) {
+        f.ClickRow(kRunList, row);
+    }
+    QCOMPARE(FolderDigest(f.home.Path() / "Tickscope"), before);
+}
+
+void AnalyzerFlowTest::choosingTheProgramAgainEmptiesTheRunLists() {
+    Loaded f;
+    const qint64 picture = f.Window().BirdsViewImage()->pixmap().cacheKey();
+    emit f.Window().Combo(kProgramCombo)->activated(0);
+    QCOMPARE(f.Rows(kRunList).RowCount(), std::size_t{3});
+    for (int id : {kSourceFileList, kReportList, kThreadList}) {
+        QCOMPARE(f.Rows(id).RowCount(), std::size_t{0});
+        QCOMPARE(f.List(id).Model().rowCount(), 0);
+    }
+    // The bird's view stays as it was until it is drawn again.
+    QCOMPARE(f.Window().BirdsViewImage()->pixmap().cacheKey(), picture);
+    f.session.Controller().Dispatch(AnalyzerEvent::Resized());
+    QVERIFY(f.Window().BirdsViewImage()->pixmap().cacheKey() != picture);
+    // A click on another run loads it.
+    f.ClickRow(kRunList, 2);
+    QCOMPARE(f.Rows(kThreadList).CellText(0, 1), std::string("4242"));
+}
+
+void AnalyzerFlowTest::threadChecksChangeTheFigures() {
+    Loaded f;
+    // Find a line that only the worker runs: it has hits now and none without the worker.
+    ListModel& threads = f.List(kThreadList).Model();
+    const std::vector<std::string> before = [&] {
+        std::vector<std::string> hits;
+        for (std::size_t i = 0; i < f.Rows(kReportList).RowCount(); ++i) {
+            hits.push_back(f.Rows(kReportList).CellText(i, kHitsColumn));
+        }
+        return hits;
+    }();
+    QVERIFY(threads.setData(threads.index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
+    int emptied = 0;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const std::string& now = f.Rows(kReportList).CellText(i, kHitsColumn);
+        emptied += !before[i].empty() && now.empty();
+    }
+    QVERIFY(emptied > 0);
+    QVERIFY(threads.setData(threads.index(1, 0), Qt::Checked, Qt::CheckStateRole));
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        QCOMPARE(f.Rows(kReportList).CellText(i, kHitsColumn), before[i]);
+    }
+}
+
+void AnalyzerFlowTest::checkActionsKeepTheSelectedRow() {
+    Loaded f;
+    const int rows = static_cast<int>(f.Rows(kReportList).RowCount());
+    f.ClickRow(kReportList, 10);
+    QCOMPARE(f.Rows(kReportList).FirstSelectedRow(), 10);
+    QVERIFY(f.Menu(1002)); // Remove all checks
+    QCOMPARE(f.CheckedRows(), 0);
+    QCOMPARE(f.Rows(kReportList).FirstSelectedRow(), 10);
+    QCOMPARE(f.List(kReportList).selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(f.Background(f.RowWithMostHits(), kHitsColumn), QColor(100, 100, 100));
+    QVERIFY(f.Menu(1001)); // Check all
+    QCOMPARE(f.CheckedRows(), rows);
+    QCOMPARE(f.Rows(kReportList).FirstSelectedRow(), 10);
+    QVERIFY(f.Menu(1011)); // Remove timeconsumers: Delay( lines lose their checks
+    QVERIFY(f.CheckedRows() < rows);
+    QCOMPARE(f.Window().focusWidget(), &f.List(kReportList));
+}
+
+void AnalyzerFlowTest::sourceFileActionsAskThroughTheChooser() {
+    Loaded f;
+    f.Menu(1002);
+    f.scripted.Answers = {"2|examples/program/worker.pbi"};
+    QVERIFY(f.Menu(1008)); // Add checks for a sourcefile
+    QCOMPARE(f.scripted.Prompts.back(), std::string("Select sourcefile to add checks for ..."));
+    const std::string& offered = f.scripted.Rows.back();
+    QVERIFY(offered.find("1|examples/program/main.pb\n") != std::string::npos);
+    QVERIFY(offered.find("2|examples/program/worker.pbi\n") != std::string::npos);
+    const ListData& report = f.Rows(kReportList);
+    for (std::size_t i = 0; i < report.RowCount(); ++i) {
+        QCOMPARE(report.Rows[i].Checked, report.CellText(i, kFileColumn) == "2");
+    }
+    // Nothing chosen: nothing changes.
+    const int checked = f.CheckedRows();
+    QVERIFY(f.Menu(1009));
+    QCOMPARE(f.CheckedRows(), checked);
+}
+
+void AnalyzerFlowTest::thresholdsRecolourTheReport_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("hits 1") << int(kHitsScaleButton) << "1"
+                            << "ff=1"
+                            << "Enter max-hits for full-red:";
+    QTest::newRow("hits cancelled") << int(kHitsScaleButton) << ""
+                                    << "ff=max"
+                                    << "Enter max-hits for full-red:";
+    QTest::newRow("time 250") << int(kTimeScaleButton) << "250"
+                              << "ff=250"
+                              << "Enter max-time for full-red:";
+    QTest::newRow("time not a number") << int(kTimeScaleButton) << "lots"
+                                       << "ff=max"
+                                       << "Enter max-time for full-red:";
+}
+
+void AnalyzerFlowTest::thresholdsRecolourTheReport() {
+    QFETCH(int, button);
+    QFETCH(QString, answer);
+    QFETCH(QString, caption);
+    QFETCH(QString, prompt);
+    Loaded f;
+    f.requesters.Answers = {answer.toStdString()};
+    QTest::mouseClick(f.Window().Button(button), Qt::LeftButton);
+    QCOMPARE(f.Window().Button(button)->text(), caption);
+    QCOMPARE(QString::fromStdString(f.requesters.Prompts.back()), prompt);
+    const AnalyzerSettings& settings = f.session.Controller().Settings();
+    const int stored =
+        button == kHitsScaleButton ? settings.MaxHitsForFullRed : settings.MaxTimeForFullRed;
+    QCOMPARE(QString(stored == 0 ? "ff=max" : "ff=" + QString::number(stored)), caption);
+    if (button == kHitsScaleButton && stored == 1) {
+        // With full red at one hit, every checked line with hits is full red.
+        const ListData& report = f.Rows(kReportList);
+        for (std::size_t i = 0; i < report.RowCount(); ++i) {
+            if (!report.CellText(i, kHitsColumn).empty()) {
+                QCOMPARE(f.Background(int(i), kHitsColumn), QColor(255, 0, 0));
+            }
+        }
+    }
+}
+
+void AnalyzerFlowTest::findMarksSurviveRefreshes() {
+    Loaded f;
+    f.requesters.Answers = {"SUMOFSQUARES"};
+    QVERIFY(f.Menu(kFindCommand));
+    const int first = f.Rows(kReportList).FirstSelectedRow();
+    QVERIFY(first >= 0);
+    QVERIFY(f.Rows(kReportList).CellText(first, kCodeColumn).find("SumOfSquares") !=
+            std::string::npos);
+    QCOMPARE(f.Background(first, kCodeColumn), QColor(255, 255, 0));
+    // Another mode and a check toggle keep the mark.
+    emit f.Window().Combo(kModeCombo)->activated(2);
+    QCOMPARE(f.Rows(kReportList).CellText(first, kCodeColumn).empty(), false);
+    ListModel& report = f.List(kReportList).Model();
+    report.setData(report.index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+    QCOMPARE(f.Background(first, kCodeColumn), QColor(255, 255, 0));
+    QVERIFY(f.Menu(kFindNextCommand));
+    const int second = f.Rows(kReportList).FirstSelectedRow();
+    QVERIFY(second > first);
+    QCOMPARE(f.Background(first, kCodeColumn), QColor(255, 255, 255));
+    QCOMPARE(f.Background(second, kCodeColumn), QColor(255, 255, 0));
+    QVERIFY(f.requesters.Messages.empty());
+}
+
+void AnalyzerFlowTest::dialogBlocksTheMainWindow() {
+    Loaded f(true);
+    f.Menu(1002); // every line unchecked
+    bool dropped = false;
+    WhenDialogOpens([&](SelectionDialog& dialog) {
+        QCOMPARE(dialog.size(), QSize(400, 300));
+        QCOMPARE(dialog.List()->Model().rowCount(), 2);
+        // Clicks, keys and menu commands meant for the main window do nothing now or later.
+        QTest::mouseClick(f.Window().Button(kRefreshButton), Qt::LeftButton);
+        QTest::keyClick(&f.Window(), Qt::Key_F, Qt::ControlModifier);
+        dropped = !f.Menu(1001); // Check all
+        dialog.close();
+    });
+    QVERIFY(f.Menu(1008)); // opens the dialog; closed without a choice
+    QVERIFY(dropped);
+    QCoreApplication::processEvents();
+    QCOMPARE(f.CheckedRows(), 0);
+    QVERIFY(f.requesters.Prompts.empty()); // Ctrl+F asked nothing
+}
+
+void AnalyzerFlowTest::doubleClickInTheDialogChecksAThread() {
+    Loaded f(true);
+    f.Menu(1002);
+    WhenDialogOpens([](SelectionDialog& dialog) {
+        ListView& list = *dialog.List();
+        const QPoint worker = list.visualRect(list.Model().index(1, 0)).center();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, worker);
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, worker);
+    });
+    QVERIFY(f.Menu(1006)); // Add checks for a thread: the worker
+    const int checked = f.CheckedRows();
+    QVERIFY(checked > 0);
+    // Only worker lines: those of the second source file and the line that starts the thread.
+    const ListData& report = f.Rows(kReportList);
+    int inWorkerFile = 0;
+    for (std::size_t i = 0; i < report.RowCount(); ++i) {
+        inWorkerFile += report.Rows[i].Checked && report.CellText(i, kFileColumn) == "2";
+    }
+    QVERIFY(inWorkerFile > 0);
+    QVERIFY(checked < static_cast<int>(report.RowCount()));
+}
+
+QTEST_MAIN(AnalyzerFlowTest)
+#include "analyzer_flow_test.moc"
