@@ -128,6 +128,7 @@ InstrumentedTexts InstrumentProgram(ProgramInfo& program, const InstrumentOption
     bool endInserted = false;
     for (LineOfCode& line : program.LinesOfCode) {
         line.OutputLines.clear();
+        line.OutputLines.reserve(line.Instructions.size() * 3); // start, text, stop
         for (const Instruction& instruction : line.Instructions) {
             AppendInstructionOutput(line, instruction, context, line.OutputLines, endInserted);
         }
