@@ -57,14 +57,12 @@ const std::array<KeywordRule, 14> kKeywordRules = {{
 constexpr int kLabelRule = static_cast<int>(kKeywordRules.size());
 constexpr int kDefaultRule = kLabelRule + 1;
 
-const Output kRuleOutputs[] = {
-    kKeywordRules[0].Emits,  kKeywordRules[1].Emits,  kKeywordRules[2].Emits,
-    kKeywordRules[3].Emits,  kKeywordRules[4].Emits,  kKeywordRules[5].Emits,
-    kKeywordRules[6].Emits,  kKeywordRules[7].Emits,  kKeywordRules[8].Emits,
-    kKeywordRules[9].Emits,  kKeywordRules[10].Emits, kKeywordRules[11].Emits,
-    kKeywordRules[12].Emits, kKeywordRules[13].Emits, Output::AsIs,
-    Output::OwnWrapped,
-};
+Output OutputOfRule(int rule) {
+    if (rule < kLabelRule) {
+        return kKeywordRules[rule].Emits;
+    }
+    return rule == kLabelRule ? Output::AsIs : Output::OwnWrapped;
+}
 
 std::string TabsToSpaces(std::string_view text) {
     return ReplaceAll(text, "\t", " ");
@@ -150,7 +148,7 @@ int MatchingRule(const std::string& norm) {
 namespace {
 
 Output ChooseOutput(const std::string& norm) {
-    return kRuleOutputs[MatchingRule(norm)];
+    return OutputOfRule(MatchingRule(norm));
 }
 
 void AppendAsIs(const LineOfCode& line, const Instruction& instruction, const RuleContext& context,
