@@ -6,6 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
     libpcre2-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix
 )
 
 missing=()
