@@ -82,7 +82,7 @@ ProcessResult RunTool(const std::vector<std::string>& args, const std::string& h
 }
 
 // A run recorded with a clock the test moves: thread 100 runs Foo() (line 4) which runs
-// line 2 twice (300 ns and 100 ns); thread 200 runs line 2 once (50 ns) and line 5 once
+// line 2 twice (300 ns and 100 ns); thread 200 runs line 2 once (70 ns) and line 5 once
 // (10 ns). Line 4 takes 1000 ns.
 class ReportToolTest : public ::testing::Test {
   protected:
@@ -136,7 +136,7 @@ class ReportToolTest : public ::testing::Test {
         recorder.AddStopEntry(1, 5, 1, true);
         at(2000, 200);
         recorder.AddStartEntry(1, 2, 1, true);
-        at(2050, 200);
+        at(2070, 200);
         recorder.AddStopEntry(1, 2, 1, true);
         at(3000, 200);
         recorder.AddStartEntry(1, 6, 1, true);
@@ -189,39 +189,39 @@ INSTANTIATE_TEST_SUITE_P(
     Modes, ReportCsvTest,
     ::testing::Values(CsvCase{"AllThreadsTotal",
                               {},
-                              {kFoo, "1,2,3,0.00045,255,115,\"x = Val(\"\"1,2\"\")\"", kEnd,
+                              {kFoo, "1,2,3,0.00047,255,120,\"x = Val(\"\"1,2\"\")\"", kEnd,
                                "1,5,1,0.001,85,255,Foo()", "1,6,1,0.00001,85,3," + kString, kLast}},
                       CsvCase{"Average",
                               {"--mode", "avg"},
-                              {kFoo, "1,2,3,0.00015,255,38,\"x = Val(\"\"1,2\"\")\"", kEnd,
+                              {kFoo, "1,2,3,0.000156,255,40,\"x = Val(\"\"1,2\"\")\"", kEnd,
                                "1,5,1,0.001,85,255,Foo()", "1,6,1,0.00001,85,3," + kString, kLast}},
                       CsvCase{"MaximumSummedOverThreads",
                               {"--mode=max"},
-                              {kFoo, "1,2,3,0.00035,255,89,\"x = Val(\"\"1,2\"\")\"", kEnd,
+                              {kFoo, "1,2,3,0.00037,255,94,\"x = Val(\"\"1,2\"\")\"", kEnd,
                                "1,5,1,0.001,85,255,Foo()", "1,6,1,0.00001,85,3," + kString, kLast}},
                       CsvCase{"MinimumSummedOverThreads",
                               {"--mode", "min"},
-                              {kFoo, "1,2,3,0.00015,255,38,\"x = Val(\"\"1,2\"\")\"", kEnd,
+                              {kFoo, "1,2,3,0.00017,255,43,\"x = Val(\"\"1,2\"\")\"", kEnd,
                                "1,5,1,0.001,85,255,Foo()", "1,6,1,0.00001,85,3," + kString, kLast}},
                       CsvCase{"SecondThreadOnly",
                               {"--threads", "200"},
-                              {kFoo, "1,2,1,0.00005,255,255,\"x = Val(\"\"1,2\"\")\"", kEnd,
-                               "1,5,,,,,Foo()", "1,6,1,0.00001,255,51," + kString, kLast}},
+                              {kFoo, "1,2,1,0.00007,255,255,\"x = Val(\"\"1,2\"\")\"", kEnd,
+                               "1,5,,,,,Foo()", "1,6,1,0.00001,255,36," + kString, kLast}},
                       CsvCase{"BothThreadsListed",
                               {"--threads", "200,100"},
-                              {kFoo, "1,2,3,0.00045,255,115,\"x = Val(\"\"1,2\"\")\"", kEnd,
+                              {kFoo, "1,2,3,0.00047,255,120,\"x = Val(\"\"1,2\"\")\"", kEnd,
                                "1,5,1,0.001,85,255,Foo()", "1,6,1,0.00001,85,3," + kString, kLast}},
                       CsvCase{"HitsThreshold",
                               {"--max-hits", "6"},
-                              {kFoo, "1,2,3,0.00045,128,115,\"x = Val(\"\"1,2\"\")\"", kEnd,
+                              {kFoo, "1,2,3,0.00047,128,120,\"x = Val(\"\"1,2\"\")\"", kEnd,
                                "1,5,1,0.001,42,255,Foo()", "1,6,1,0.00001,42,3," + kString, kLast}},
                       CsvCase{"TimeThresholdOneMillisecond",
                               {"--max-time", "1"},
-                              {kFoo, "1,2,3,0.00045,255,0,\"x = Val(\"\"1,2\"\")\"", kEnd,
+                              {kFoo, "1,2,3,0.00047,255,0,\"x = Val(\"\"1,2\"\")\"", kEnd,
                                "1,5,1,0.001,85,0,Foo()", "1,6,1,0.00001,85,0," + kString, kLast}},
                       CsvCase{"ThresholdReadLikeTheCommand",
                               {"--max-hits", "  $6xyz", "--max-time", "none"},
-                              {kFoo, "1,2,3,0.00045,128,115,\"x = Val(\"\"1,2\"\")\"", kEnd,
+                              {kFoo, "1,2,3,0.00047,128,120,\"x = Val(\"\"1,2\"\")\"", kEnd,
                                "1,5,1,0.001,42,255,Foo()", "1,6,1,0.00001,42,3," + kString,
                                kLast}}),
     [](const auto& info) { return info.param.Name; });
