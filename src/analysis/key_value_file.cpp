@@ -178,10 +178,4 @@ std::string KeyValueFile::ReadString(const std::string& key, const std::string& 
     return it == keys.end() ? fallback : it->second;
 }
 
-std::int64_t KeyValueFile::ReadInteger(const std::string& key, std::int64_t fallback) const {
-    const auto& keys = Group(group_);
-    const auto it = keys.find(key);
-    return it == keys.end() ? fallback : ParseInteger(it->second);
-}
-
 } // namespace tickscope

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,8 +28,6 @@ class KeyValueFile {
 
     // Value of a key of the chosen group, `fallback` when absent.
     std::string ReadString(const std::string& key, const std::string& fallback = {}) const;
-    // The value read like Val() (non-numeric text gives 0), `fallback` when absent.
-    std::int64_t ReadInteger(const std::string& key, std::int64_t fallback = 0) const;
     bool Has(const std::string& key) const;
 
     // Keys of a group, for callers that walk them (empty map when the group is absent).

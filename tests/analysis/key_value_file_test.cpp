@@ -80,17 +80,6 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"NoContent", "", {{"", "Path", kAbsent}}}),
     [](const auto& info) { return info.param.Name; });
 
-TEST(KeyValueFileTest, IntegersReadLikeVal) {
-    KeyValueFile file;
-    file.Parse("[G]\nA = 12abc\nB = abc\nC = -7\nD = \n");
-    file.UseGroup("G");
-    EXPECT_EQ(file.ReadInteger("A"), 12);
-    EXPECT_EQ(file.ReadInteger("B"), 0);
-    EXPECT_EQ(file.ReadInteger("C"), -7);
-    EXPECT_EQ(file.ReadInteger("D", 5), 0);
-    EXPECT_EQ(file.ReadInteger("Missing", 5), 5);
-}
-
 TEST(KeyValueFileTest, FilterKeepsOnlyAcceptedKeys) {
     KeyValueFile file;
     file.Parse(
