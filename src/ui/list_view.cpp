@@ -3,12 +3,37 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPainter>
+#include <QStyledItemDelegate>
 
 namespace tickscope {
+
+namespace {
+// Paints a selected cell in its own colours under a translucent highlight, so that heat
+// colours and the yellow Find mark stay visible on selected rows.
+class OverlaySelectionDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        if (!(option.state & QStyle::State_Selected)) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem plain(option);
+        plain.state &= ~QStyle::State_Selected;
+        QStyledItemDelegate::paint(painter, plain, index);
+        QColor highlight = option.palette.color(QPalette::Active, QPalette::Highlight);
+        highlight.setAlpha(90);
+        painter->fillRect(option.rect, highlight);
+    }
+};
+} // namespace
 
 ListView::ListView(ListData& data, Selection selection, QWidget* parent)
     : QTableView(parent), model_(data, this) {
     setModel(&model_);
+    setItemDelegate(new OverlaySelectionDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(selection == Selection::Multiple ? QAbstractItemView::ExtendedSelection
                                                       : QAbstractItemView::SingleSelection);
