@@ -123,10 +123,11 @@ void CheckProgramInformation(const tickscope::ProgramInfo& program, const std::s
     tickscope::KeyValueFile file;
     file.Parse(text);
     FUZZ_CHECK(file.ReadString("Path") == program.Path, "Path");
-    FUZZ_CHECK(file.ReadInteger("LinesOfCode") ==
+    FUZZ_CHECK(tickscope::ParseInteger(file.ReadString("LinesOfCode")) ==
                    static_cast<std::int64_t>(program.LinesOfCode.size()),
                "LinesOfCode");
-    FUZZ_CHECK(file.ReadInteger("ScopeIds") == static_cast<std::int64_t>(program.ScopeIds.Size()),
+    FUZZ_CHECK(tickscope::ParseInteger(file.ReadString("ScopeIds")) ==
+                   static_cast<std::int64_t>(program.ScopeIds.Size()),
                "ScopeIds");
     for (const auto& [name, id] : program.ScopeIds) {
         FUZZ_CHECK(file.ReadString("ScopeId." + std::to_string(id)) == name, Show(name));
@@ -134,16 +135,21 @@ void CheckProgramInformation(const tickscope::ProgramInfo& program, const std::s
     for (std::size_t n = 1; n <= program.LinesOfCode.size(); ++n) {
         const tickscope::LineOfCode& line = program.LinesOfCode[n - 1];
         const std::string base = "LineOfCode." + std::to_string(n) + ".";
-        FUZZ_CHECK(file.ReadInteger(base + "SourceFileId") == line.SourceFileId, base);
-        FUZZ_CHECK(file.ReadInteger(base + "LineNumber") == line.LineNumber, base);
+        FUZZ_CHECK(tickscope::ParseInteger(file.ReadString(base + "SourceFileId")) ==
+                       line.SourceFileId,
+                   base);
+        FUZZ_CHECK(tickscope::ParseInteger(file.ReadString(base + "LineNumber")) == line.LineNumber,
+                   base);
         FUZZ_CHECK(file.ReadString(base + "Code") == tickscope::EncodeProgramInfoValue(line.Code),
                    base + " " + Show(line.Code));
-        FUZZ_CHECK(file.ReadInteger(base + "Instructions") ==
+        FUZZ_CHECK(tickscope::ParseInteger(file.ReadString(base + "Instructions")) ==
                        static_cast<std::int64_t>(line.Instructions.size()),
                    base);
         for (std::size_t m = 1; m <= line.Instructions.size(); ++m) {
             const std::string key = base + "Instruction." + std::to_string(m) + ".";
-            FUZZ_CHECK(file.ReadInteger(key + "ScopeId") == line.Instructions[m - 1].ScopeId, key);
+            FUZZ_CHECK(tickscope::ParseInteger(file.ReadString(key + "ScopeId")) ==
+                           line.Instructions[m - 1].ScopeId,
+                       key);
         }
     }
 }

@@ -54,11 +54,12 @@ inline void ReplayFuzzInputs(const std::string& target, bool required) {
 
 } // namespace tickscope::testing
 
-// The replay tests of one target: its seeds must exist; regression inputs may not (yet).
-#define TICKSCOPE_FUZZ_REPLAY_TESTS(target)                                                        \
-    TEST(FuzzReplay, Seeds) {                                                                      \
+// The replay tests of one target, in a suite named after it (test names are unique across
+// the test programs): its seeds must exist; regression inputs may not (yet).
+#define TICKSCOPE_FUZZ_REPLAY_TESTS(suite, target)                                                 \
+    TEST(suite, Seeds) {                                                                           \
         tickscope::testing::ReplayFuzzInputs("corpora/" target, true);                             \
     }                                                                                              \
-    TEST(FuzzReplay, Regressions) {                                                                \
+    TEST(suite, Regressions) {                                                                     \
         tickscope::testing::ReplayFuzzInputs("regressions/" target, false);                        \
     }

@@ -3,4 +3,4 @@
 
 #include "hardening/fuzz_replay.h"
 
-TICKSCOPE_FUZZ_REPLAY_TESTS("instrumenter")
+TICKSCOPE_FUZZ_REPLAY_TESTS(FuzzReplayInstrumenter, "instrumenter")

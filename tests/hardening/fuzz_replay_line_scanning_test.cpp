@@ -3,4 +3,4 @@
 
 #include "hardening/fuzz_replay.h"
 
-TICKSCOPE_FUZZ_REPLAY_TESTS("line_scanning")
+TICKSCOPE_FUZZ_REPLAY_TESTS(FuzzReplayLineScanning, "line_scanning")

@@ -3,4 +3,4 @@
 
 #include "hardening/fuzz_replay.h"
 
-TICKSCOPE_FUZZ_REPLAY_TESTS("run_files")
+TICKSCOPE_FUZZ_REPLAY_TESTS(FuzzReplayRunFiles, "run_files")

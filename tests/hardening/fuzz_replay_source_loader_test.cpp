@@ -3,4 +3,4 @@
 
 #include "hardening/fuzz_replay.h"
 
-TICKSCOPE_FUZZ_REPLAY_TESTS("source_loader")
+TICKSCOPE_FUZZ_REPLAY_TESTS(FuzzReplaySourceLoader, "source_loader")
