@@ -42,7 +42,8 @@ std::optional<std::vector<std::string>> ListFolder(const std::string& folder,
 std::int64_t FileSize(const std::string& path);
 
 // Writes the whole content to a temporary file beside `path` and renames it into place,
-// so that `path` is either left as it was or holds exactly `content`. False on failure.
+// so that `path` is either left as it was or holds exactly `content`. False on failure,
+// and without writing anything when `path` exists but is no regular file (a device, a pipe).
 bool WriteFileAtomically(const std::string& path, const std::string& content);
 
 // Creates one folder (its parent must exist); true when it exists as a folder afterwards.

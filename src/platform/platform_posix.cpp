@@ -108,6 +108,11 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
     if (path.empty() || HoldsNul(path)) {
         return false;
     }
+    // The rename would replace whatever stands at `path`: never a device, pipe or socket.
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        return false;
+    }
     std::string pattern = path + ".tmp-XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
