@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tickscope {
@@ -217,6 +218,22 @@ TEST(BuildModeFaults, FullDiskLeavesOldFilesWhole) {
         EXPECT_FALSE(HoldsTemporaryFiles(out.Path()));
         EXPECT_EQ(Snapshot(program.Sources.Path()), sourcesBefore);
     }
+}
+
+// A target that is no regular file (a device such as /dev/null, here a named pipe that
+// stands in for one) must never be replaced by a renamed temporary file: as root, that
+// would swap a system device for a plain file.
+TEST(BuildModeFaults, TargetThatIsNoRegularFileIsNotReplaced) {
+    const Program program;
+    TempFolder out;
+    const std::string pipe = out.File("target.pb");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    BuildSettings settings{program.Main, pipe, true, MonitoringRuntimeText(), out.Folder()};
+    YesRequesters requesters;
+    RunBuildMode(settings, requesters);
+    EXPECT_TRUE(fs::is_fifo(pipe)) << "the pipe was replaced by a file";
+    EXPECT_FALSE(HoldsTemporaryFiles(out.Path()));
+    EXPECT_TRUE(fs::is_regular_file(out.Path() / "tickscope.src")) << "the other file is written";
 }
 
 TEST(BuildModeFaults, ReadOnlyTargetFolderKeepsItsFiles) {
