@@ -1,10 +1,11 @@
 #include "analysis/key_value_file.h"
 
+#include "platform/platform.h"
 #include "source/text_utils.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 namespace tickscope {
 
@@ -14,6 +15,7 @@ constexpr std::string_view kSeparator = " = ";
 constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::size_t kReadBufferSize = 1 << 20;
+constexpr std::size_t kMinReadBufferSize = 1 << 12; // holds any byte-order mark whole
 
 } // namespace
 
@@ -136,13 +138,21 @@ bool KeyValueFile::Open(const std::string& path, const KeyFilter& filter) {
         return false;
     }
     Parser parser(*this, filter);
-    std::vector<char> buffer(kReadBufferSize);
+    // Most run-information files are small: a buffer as large as the file (up to the read
+    // size), left uninitialised, spares a catalogue of thousands of runs the clearing of
+    // a megabyte per file.
+    const std::int64_t fileSize = platform::FileSize(path);
+    const std::size_t bufferSize =
+        fileSize < 0 ? kReadBufferSize
+                     : std::clamp<std::size_t>(static_cast<std::size_t>(fileSize) + 1,
+                                               kMinReadBufferSize, kReadBufferSize);
+    const std::unique_ptr<char[]> buffer(new char[bufferSize]);
     while (true) {
-        const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+        const std::size_t got = std::fread(buffer.get(), 1, bufferSize, file.get());
         if (got > 0) {
-            parser.Feed(std::string_view(buffer.data(), got));
+            parser.Feed(std::string_view(buffer.get(), got));
         }
-        if (got < buffer.size()) {
+        if (got < bufferSize) {
             break;
         }
     }
