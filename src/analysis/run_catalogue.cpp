@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <unordered_set>
 
 namespace tickscope {
 
@@ -77,11 +78,13 @@ bool BuildRunCatalogue(const std::string& homeFolder, RunCatalogue& catalogue,
     std::stable_sort(
         catalogue.Records.begin(), catalogue.Records.end(),
         [](const RunRecord& a, const RunRecord& b) { return a.Timestamp > b.Timestamp; });
+    // A set of the names listed so far: a folder of many programs is not searched once
+    // per run.
+    std::unordered_set<std::string> listed;
     for (const RunRecord& record : catalogue.Records) {
         std::string program = ProgramName(record);
-        auto& entries = lists.ProgramCombo.Entries;
-        if (std::find(entries.begin(), entries.end(), program) == entries.end()) {
-            entries.push_back(std::move(program));
+        if (listed.insert(program).second) {
+            lists.ProgramCombo.Entries.push_back(std::move(program));
         }
     }
     return true;
