@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <system_error>
 
 namespace tickscope {
@@ -16,6 +17,9 @@ namespace {
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
+
+// No source file comes near this size; a larger file is taken as one that cannot be read.
+constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{1} << 28;
 
 bool StartsWithBytes(std::string_view bytes, std::string_view prefix) {
     return bytes.size() >= prefix.size() && bytes.compare(0, prefix.size(), prefix) == 0;
@@ -37,27 +41,35 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     if (!file) {
         return std::nullopt;
     }
-    std::string content;
     const auto expected = std::filesystem::file_size(path, error);
-    if (!error) {
-        content.reserve(static_cast<std::size_t>(expected));
+    if (!error && expected > kMaxFileBytes) {
+        return std::nullopt;
     }
-    // Read until the end even if the file grew since its size was taken.
-    std::size_t used = 0;
-    content.resize(error || expected == 0 ? 4096 : static_cast<std::size_t>(expected) + 1);
-    while (true) {
-        const std::size_t got =
-            std::fread(content.data() + used, 1, content.size() - used, file.get());
-        used += got;
-        if (used < content.size()) {
-            if (std::ferror(file.get())) {
+    std::string content;
+    try {
+        // Read until the end even if the file grew since its size was taken; pseudo-files
+        // report a size of 0 and may never end (/proc/self/pagemap), hence the limit.
+        std::size_t used = 0;
+        content.resize(error || expected == 0 ? 4096 : static_cast<std::size_t>(expected) + 1);
+        while (true) {
+            const std::size_t got =
+                std::fread(content.data() + used, 1, content.size() - used, file.get());
+            used += got;
+            if (used < content.size()) {
+                if (std::ferror(file.get())) {
+                    return std::nullopt;
+                }
+                break;
+            }
+            if (content.size() >= kMaxFileBytes) {
                 return std::nullopt;
             }
-            break;
+            content.resize(content.size() * 2);
         }
-        content.resize(content.size() * 2);
+        content.resize(used);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
     }
-    content.resize(used);
     return content;
 }
 

@@ -8,7 +8,8 @@
 namespace tickscope {
 
 // The whole content of a regular file, read in one go; nothing when the name holds a NUL
-// byte, names no regular file (a folder, a pipe, a device) or the file cannot be read.
+// byte, names no regular file (a folder, a pipe, a device) or the file cannot be read,
+// which includes files of 256 MB or more and pseudo-files that do not end.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Length of the byte-order mark at the start of the bytes (UTF-8, UTF-16 or UTF-32 in
