@@ -166,7 +166,6 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
         data += written;
         left -= written;
     }
-    ok = FlushFileBuffers(file) && ok;
     ok = CloseHandle(file) && ok;
     if (ok) {
         ok = MoveFileExA(temporary.c_str(), path.c_str(),
