@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
+scripts/setup.sh build
 scripts/build.sh build-app -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTICKSCOPE_BUILD_TESTS=OFF -DTICKSCOPE_BUILD_BENCH=OFF
 
 home="$(mktemp -d)"

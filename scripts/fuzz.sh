@@ -27,24 +27,8 @@ for target in "${targets[@]}"; do
     fi
 done
 
-# clang with libFuzzer's runtime, installed when missing (as scripts/setup.sh does).
-packages=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libssl-dev)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo_cmd=()
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo_cmd=(sudo)
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo_cmd[@]}" apt-get update -qq
-    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# clang with libFuzzer's runtime, installed when missing.
+scripts/setup.sh fuzz
 
 build="${FUZZ_BUILD_DIR:-build-fuzz}"
 niceness="${FUZZ_NICE:-0}"

@@ -1,13 +1,28 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build and the tests need, if it is missing.
+# Installs the Debian packages that are missing for the named parts (default: all):
+#   build  - compiler, CMake, Qt, PCRE2, OpenSSL, GoogleTest, Google Benchmark
+#   checks - MinGW-w64 for the Windows compile check
+#   fuzz   - clang with libFuzzer's runtime
+# Uses apt-get, through sudo when not run as root.
 set -euo pipefail
 
-packages=(
-    cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
-    libpcre2-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix
-)
+parts=("$@")
+[ ${#parts[@]} -gt 0 ] || parts=(build checks fuzz)
+
+packages=()
+for part in "${parts[@]}"; do
+    case "$part" in
+    build)
+        packages+=(cmake ninja-build g++ pkg-config
+            qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
+            libpcre2-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev) ;;
+    checks) packages+=(g++-mingw-w64-x86-64-posix) ;;
+    fuzz) packages+=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libssl-dev) ;;
+    *)
+        echo "setup: unknown part '$part' (build, checks, fuzz)" >&2
+        exit 2 ;;
+    esac
+done
 
 missing=()
 for package in "${packages[@]}"; do

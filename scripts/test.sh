@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
+scripts/setup.sh build checks fuzz
 
 export QT_QPA_PLATFORM=offscreen
 jobs="$(nproc)"
