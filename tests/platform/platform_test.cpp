@@ -1,3 +1,4 @@
+#include "common/scoped_environment.h"
 #include "platform/platform.h"
 
 #include "common/temp_folder.h"
@@ -21,28 +22,7 @@ using testing::ReadFileBytes;
 using testing::TempFolder;
 namespace fs = std::filesystem;
 
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        Apply(value);
-    }
-    ~ScopedEnvironment() { Apply(old_); }
-
-  private:
-    void Apply(const std::optional<std::string>& value) {
-        if (value) {
-            ::setenv(name_, value->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-        ::tzset();
-    }
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing::ScopedEnvironment;
 
 std::vector<std::string> Sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());

@@ -1,3 +1,4 @@
+#include "common/scoped_environment.h"
 #include "startup/startup.h"
 
 #include "instrument/runtime_text.h"
@@ -12,28 +13,7 @@
 namespace tickscope {
 namespace {
 
-// Sets (or unsets, with nullopt) an environment variable for one scope.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        Apply(value);
-    }
-    ~ScopedEnvironment() { Apply(old_); }
-
-  private:
-    void Apply(const std::optional<std::string>& value) {
-        if (value) {
-            ::setenv(name_, value->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing::ScopedEnvironment;
 
 TEST(TitleNamesX64Ide, OnlyTheMarkerBeforeTheFirstDashCounts) {
     struct Case {
