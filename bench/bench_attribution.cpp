@@ -3,6 +3,7 @@
 #include "analysis/attribution.h"
 #include "generated_run.h"
 #include "instrument/run_files.h"
+#include "scratch_folder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,25 +18,7 @@ namespace {
 
 using namespace tickscope;
 
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tickscope-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        path_ = pattern + "/";
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
+using tickscope::bench::ScratchFolder;
 
 // Runs of 4 threads over 5,000 lines, written once per entry count.
 const bench::GeneratedRun& Run(std::int64_t entries) {

@@ -1,6 +1,8 @@
 // Cataloguing a run folder of 10,000 runs (the analyzer does this once at start), with ten
 // programs and with every run its own program. Each run-information file holds the program
 // information of a three-line program.
+#include "scratch_folder.h"
+
 #include "analysis/list_data.h"
 #include "analysis/run_catalogue.h"
 #include "instrument/run_files.h"

@@ -2,6 +2,7 @@
 // entry-log reader, both against a run in a fresh temporary folder.
 #include "instrument/run_files.h"
 #include "instrument/run_recorder.h"
+#include "scratch_folder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,25 +12,7 @@
 
 namespace {
 
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tickscope-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) {
-            std::abort();
-        }
-        path_ = pattern + "/";
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
+using tickscope::bench::ScratchFolder;
 
 void BM_RecorderEntries(benchmark::State& state) {
     ScratchFolder folder;

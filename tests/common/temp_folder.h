@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <system_error>
 
@@ -11,9 +12,10 @@ namespace tickscope::testing {
 
 // A fresh folder below the system's temporary folder, removed with everything in it.
 class TempFolder {
-public:
+  public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tickscope-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tickscope-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             std::abort();
         }
@@ -42,13 +44,26 @@ public:
         return file.string();
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 inline std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every regular file below a folder with its bytes, by path relative to the folder.
+inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
+        if (entry.is_regular_file()) {
+            files[std::filesystem::relative(entry.path(), folder).string()] =
+                ReadFileBytes(entry.path().string());
+        }
+    }
+    return files;
 }
 
 } // namespace tickscope::testing

@@ -23,6 +23,7 @@ namespace tickscope {
 namespace {
 
 using testing::ReadFileBytes;
+using testing::Snapshot;
 using testing::TempFolder;
 namespace fs = std::filesystem;
 
@@ -35,18 +36,6 @@ class YesRequesters : public Requesters {
     }
     int Messages = 0;
 };
-
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), folder).string()] =
-                ReadFileBytes(entry.path().string());
-        }
-    }
-    return files;
-}
 
 bool HoldsTemporaryFiles(const fs::path& folder) {
     std::error_code error;

@@ -16,19 +16,9 @@ namespace tickscope {
 namespace {
 
 using testing::ReadFileBytes;
+using testing::Snapshot;
 using testing::TempFolder;
 namespace fs = std::filesystem;
-
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), folder).string()] =
-                ReadFileBytes(entry.path().string());
-        }
-    }
-    return files;
-}
 
 std::string Quoted(const std::string& text) {
     return "'" + ReplaceAll(text, "'", "'\\''") + "'";

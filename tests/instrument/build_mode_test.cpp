@@ -13,6 +13,7 @@ namespace tickscope {
 namespace {
 
 using testing::ReadFileBytes;
+using testing::Snapshot;
 using testing::TempFolder;
 namespace fs = std::filesystem;
 
@@ -38,18 +39,6 @@ class ScriptedRequesters : public Requesters {
   private:
     bool answer_;
 };
-
-// Every file below a folder with its bytes, by path relative to the folder.
-std::map<std::string, std::string> Snapshot(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), folder).string()] =
-                ReadFileBytes(entry.path().string());
-        }
-    }
-    return files;
-}
 
 // A two-file program: CR LF in the main file, LF in the included one.
 struct SmallProgram {
