@@ -1,4 +1,5 @@
 // Throughput of the line scanning helpers and the parser passes over the PureBasic corpus.
+#include "common/corpus.h"
 #include "source/line_scanning.h"
 #include "source/parser_passes.h"
 #include "source/scope_keywords.h"
@@ -18,24 +19,9 @@ using namespace tickscope;
 const std::vector<std::string>& CorpusLines() {
     static const std::vector<std::string> lines = [] {
         std::vector<std::string> result;
-        std::error_code error;
-        const std::filesystem::path corpus = TICKSCOPE_CORPUS_DIR;
-        if (!std::filesystem::is_directory(corpus, error)) {
-            return result;
-        }
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus, error)) {
-            const auto extension = entry.path().extension().string();
-            if (!entry.is_regular_file() || (extension != ".pb" && extension != ".pbi")) {
-                continue;
-            }
-            std::ifstream file(entry.path(), std::ios::binary);
-            std::string line;
-            while (std::getline(file, line)) {
-                if (!line.empty() && line.back() == '\r') {
-                    line.pop_back();
-                }
-                result.push_back(line);
-            }
+        for (const std::string& path : testing::PureBasicFiles(TICKSCOPE_CORPUS_DIR)) {
+            const std::vector<std::string> fileLines = testing::FileLines(path);
+            result.insert(result.end(), fileLines.begin(), fileLines.end());
         }
         return result;
     }();

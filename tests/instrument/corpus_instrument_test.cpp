@@ -4,8 +4,8 @@
 #include "instrument/instrumenter.h"
 #include "instrument/program_info_file.h"
 #include "source/source_loader.h"
-#include "source/text_utils.h"
 
+#include "common/corpus.h"
 #include "common/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -22,20 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<std::string> CorpusFiles() {
-    std::vector<std::string> files;
-    const fs::path root = TICKSCOPE_CORPUS_DIR;
-    std::error_code error;
-    if (!fs::is_directory(root, error)) {
-        return files;
-    }
-    for (const auto& entry : fs::recursive_directory_iterator(root, error)) {
-        const std::string extension = LowerAscii(entry.path().extension().string());
-        if (entry.is_regular_file() && (extension == ".pb" || extension == ".pbi")) {
-            files.push_back(entry.path().string());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    return files;
+    return tickscope::testing::PureBasicFiles(TICKSCOPE_CORPUS_DIR);
 }
 
 // Lines of a file as the loader counts them: CR, LF or CR LF end a line; a last line

@@ -1,3 +1,4 @@
+#include "common/corpus.h"
 #include "loader_test_support.h"
 
 #include "source/line_scanning.h"
@@ -16,20 +17,7 @@ namespace tickscope {
 namespace {
 
 std::vector<std::string> CorpusSources() {
-    std::vector<std::string> sources;
-    const std::filesystem::path root = TICKSCOPE_CORPUS_DIR;
-    std::error_code error;
-    if (!std::filesystem::is_directory(root, error)) {
-        return sources;
-    }
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root, error)) {
-        const std::string extension = entry.path().extension().string();
-        if (entry.is_regular_file() && (extension == ".pb" || extension == ".pbi")) {
-            sources.push_back(entry.path().string());
-        }
-    }
-    std::sort(sources.begin(), sources.end());
-    return sources;
+    return testing::PureBasicFiles(TICKSCOPE_CORPUS_DIR);
 }
 
 // Lines of a file as the loader cuts them, counted without the loader.

@@ -1,3 +1,4 @@
+#include "common/corpus.h"
 #include "source/line_scanning.h"
 #include "source/parser_passes.h"
 #include "source/scope_keywords.h"
@@ -280,24 +281,15 @@ TEST(ClassifyInstructionTest, AgreesWithPlainSearchOnCorpus) {
         GTEST_SKIP() << "corpus folder " << corpus << " not found";
     }
     std::size_t compared = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus, error)) {
-        const auto extension = entry.path().extension().string();
-        if (!entry.is_regular_file() || (extension != ".pb" && extension != ".pbi")) {
-            continue;
-        }
-        std::ifstream file(entry.path(), std::ios::binary);
-        std::string line;
-        while (std::getline(file, line)) {
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
+    for (const std::string& path : testing::PureBasicFiles(corpus)) {
+        for (const std::string& line : testing::FileLines(path)) {
             LineOfCode loc;
             loc.Code = line;
             SplitLine(loc);
             for (const auto& instruction : loc.Instructions) {
                 ASSERT_EQ(ClassifyInstruction(instruction.Code),
                           ReferenceClassify(instruction.Code))
-                    << entry.path() << ": " << instruction.Code;
+                    << path << ": " << instruction.Code;
                 ++compared;
             }
         }
