@@ -4,6 +4,7 @@
 #include "instrument/instrumenter.h"
 #include "instrument/program_info_file.h"
 #include "source/source_loader.h"
+#include "source/text_utils.h"
 
 #include "common/corpus.h"
 #include "common/temp_folder.h"
