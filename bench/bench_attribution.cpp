@@ -1,9 +1,11 @@
 // Attribution of a recorded run read from its entry log: entries per second, and the memory
 // the analysis holds, which must not grow with the number of entries.
 #include "analysis/attribution.h"
+#include "common/temp_folder.h"
 #include "generated_run.h"
-#include "instrument/run_files.h"
-#include "scratch_folder.h"
+#include "runfiles/entry_log_reader.h"
+#include "runfiles/entry_record.h"
+#include "runfiles/run_information.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,18 +20,18 @@ namespace {
 
 using namespace tickscope;
 
-using tickscope::bench::ScratchFolder;
+using tickscope::testing::TempFolder;
 
 // Runs of 4 threads over 5,000 lines, written once per entry count.
 const bench::GeneratedRun& Run(std::int64_t entries) {
-    static ScratchFolder folder;
+    static TempFolder folder;
     static std::map<std::int64_t, std::unique_ptr<bench::GeneratedRun>> runs;
     auto& run = runs[entries];
     if (!run) {
         bench::GeneratedRunOptions options;
         options.Entries = entries;
         run = std::make_unique<bench::GeneratedRun>(
-            bench::WriteGeneratedRun(folder.Path(), "run" + std::to_string(entries), options));
+            bench::WriteGeneratedRun(folder.Folder(), "run" + std::to_string(entries), options));
     }
     return *run;
 }
@@ -48,14 +50,12 @@ void BM_AttributeEntryLog(benchmark::State& state) {
         state.SkipWithError("cannot write the run");
         return;
     }
-    AnalyzerLists lists;
-    bench::FillReport(lists.ReportList, run.Program);
     std::int64_t entries = 0;
     double growth = 0;
     for (auto _ : state) {
         const double before = ResidentMegabytes();
         RunAnalysis analysis;
-        ResetAttribution(analysis, lists.ReportList);
+        ResetAttribution(analysis, run.Program.LinesOfCode);
         EntryLogReader reader;
         if (!reader.Open(run.EntryLogPath)) {
             state.SkipWithError("cannot open the entry log");
@@ -83,8 +83,6 @@ BENCHMARK(BM_AttributeEntryLog)
 // The same entries decoded into memory first: attribution alone.
 void BM_AttributeInMemory(benchmark::State& state) {
     const bench::GeneratedRun& run = Run(2000000);
-    AnalyzerLists lists;
-    bench::FillReport(lists.ReportList, run.Program);
     std::vector<EntryRecord> records;
     EntryLogReader reader;
     reader.Open(run.EntryLogPath);
@@ -94,7 +92,7 @@ void BM_AttributeInMemory(benchmark::State& state) {
     std::int64_t entries = 0;
     for (auto _ : state) {
         RunAnalysis analysis;
-        ResetAttribution(analysis, lists.ReportList);
+        ResetAttribution(analysis, run.Program.LinesOfCode);
         for (const EntryRecord& entry : records) {
             AttributeEntry(analysis, entry);
         }

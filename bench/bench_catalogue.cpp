@@ -1,11 +1,9 @@
 // Cataloguing a run folder of 10,000 runs (the analyzer does this once at start), with ten
 // programs and with every run its own program. Each run-information file holds the program
 // information of a three-line program.
-#include "scratch_folder.h"
-
-#include "analysis/list_data.h"
 #include "analysis/run_catalogue.h"
-#include "instrument/run_files.h"
+#include "common/temp_folder.h"
+#include "runfiles/run_information.h"
 
 #include <benchmark/benchmark.h>
 
@@ -32,13 +30,7 @@ std::string ProgramInformation(const std::string& path) {
 // A home folder with `runs` run-information files, removed at the end.
 class RunFolder {
   public:
-    RunFolder(int runs, int programs) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tickscope-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        home_ = pattern;
+    RunFolder(int runs, int programs) : home_(scratch_.Path()) {
         std::filesystem::create_directories(home_ / "Tickscope");
         for (int i = 0; i < runs; ++i) {
             const long long timestamp = 1600000000LL + (i * 7919LL) % runs;
@@ -48,10 +40,10 @@ class RunFolder {
                 ProgramInformation("C:\\p\\program" + std::to_string(i % programs) + ".pb"), i);
         }
     }
-    ~RunFolder() { std::filesystem::remove_all(home_); }
-    std::string Home() const { return home_.string() + "/"; }
+    std::string Home() const { return scratch_.Folder(); }
 
   private:
+    tickscope::testing::TempFolder scratch_;
     std::filesystem::path home_;
 };
 
@@ -59,8 +51,7 @@ void BM_BuildRunCatalogue(benchmark::State& state) {
     const RunFolder folder(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state) {
         tickscope::RunCatalogue catalogue;
-        tickscope::AnalyzerLists lists;
-        if (!tickscope::BuildRunCatalogue(folder.Home(), catalogue, lists)) {
+        if (!tickscope::BuildRunCatalogue(folder.Home(), catalogue)) {
             state.SkipWithError("run folder cannot be examined");
             break;
         }

@@ -1,8 +1,9 @@
 // Entries per second through RunRecorder on one thread, and records per second through the
 // entry-log reader, both against a run in a fresh temporary folder.
-#include "instrument/run_files.h"
-#include "instrument/run_recorder.h"
-#include "scratch_folder.h"
+#include "common/temp_folder.h"
+#include "runfiles/entry_log_reader.h"
+#include "runfiles/entry_record.h"
+#include "runfiles/run_recorder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,11 +13,11 @@
 
 namespace {
 
-using tickscope::bench::ScratchFolder;
+using tickscope::testing::TempFolder;
 
 void BM_RecorderEntries(benchmark::State& state) {
-    ScratchFolder folder;
-    tickscope::RunRecorder recorder(folder.Path(), "[Program]\r\n");
+    TempFolder folder;
+    tickscope::RunRecorder recorder(folder.Folder(), "[Program]\r\n");
     if (!recorder.Begin()) {
         state.SkipWithError("cannot begin a run");
         return;
@@ -33,11 +34,11 @@ void BM_RecorderEntries(benchmark::State& state) {
 BENCHMARK(BM_RecorderEntries)->Unit(benchmark::kNanosecond)->Iterations(2000000);
 
 void BM_ReadBinaryLog(benchmark::State& state) {
-    ScratchFolder folder;
+    TempFolder folder;
     constexpr std::int64_t kEntries = 4000000;
     std::string log;
     {
-        tickscope::RunRecorder recorder(folder.Path(), "");
+        tickscope::RunRecorder recorder(folder.Folder(), "");
         recorder.Begin();
         for (std::int64_t i = 0; i < kEntries; i += 2) {
             recorder.AddStartEntry(1, static_cast<std::int32_t>(i & 1023), 1, false, 64);

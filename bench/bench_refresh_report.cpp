@@ -1,9 +1,10 @@
-// One report refresh of a 100,000-line run: figures, heat colours and procedure marks of
-// every row, then the bird's view picture.
+// One report refresh of a 100,000-line run: the figures, then their texts, heat colours and
+// procedure marks in every row, then the bird's view picture.
 #include "analysis/attribution.h"
-#include "analysis/birds_view.h"
-#include "analysis/report_values.h"
+#include "analysis/report_figures.h"
 #include "generated_run.h"
+#include "ui/birds_view.h"
+#include "ui/report_presenter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,14 +16,15 @@ constexpr int kRows = 100000;
 
 // A loaded run of about 100,000 lines: every line executed a few times by the first
 // thread, every third line also by a second one.
-struct LoadedRun {
+struct ShownRun {
     AnalyzerLists Lists;
-    RunAnalysis Analysis;
+    LoadedRun Run;
+    RunAnalysis& Analysis = Run.Analysis;
 
-    LoadedRun() {
-        const ProgramInfo program = bench::detail::MakeProgram((kRows - 200) / 30);
-        bench::FillReport(Lists.ReportList, program);
-        ResetAttribution(Analysis, Lists.ReportList);
+    ShownRun() {
+        Run.Program = bench::detail::MakeProgram((kRows - 200) / 30);
+        const ProgramInfo& program = Run.Program;
+        ResetAttribution(Analysis, program.LinesOfCode);
         std::uint64_t random = 12345;
         for (const LineOfCode& line : program.LinesOfCode) {
             for (std::int64_t thread : {1, 2}) {
@@ -46,46 +48,71 @@ struct LoadedRun {
             }
         }
         for (const ThreadNode& thread : Analysis.Threads()) {
-            Lists.ThreadList.AddRow({"", std::to_string(thread.ThreadId), ""}).Checked = true;
+            Run.Threads.push_back({thread.ThreadId, ""});
         }
+        ShowLoadedRun(Lists, Run);
         for (std::size_t r = 0; r < Lists.ReportList.RowCount(); r += 7) {
             Lists.ReportList.Rows[r].Checked = false; // some unchecked lines
         }
     }
 };
 
-LoadedRun& Run() {
-    static LoadedRun run;
+ShownRun& Run() {
+    static ShownRun run;
     return run;
 }
 
+ReportFigures Figures(const ShownRun& run) {
+    return ComputeReportFigures(run.Analysis, ThreadChecksOf(run.Lists.ThreadList),
+                                LineChecksOf(run.Lists.ReportList), TimeMode::All, {});
+}
+
+// What the window's refresh does with the figures.
+void ShowFigures(ShownRun& run, std::vector<RowHeat>& heats) {
+    const ReportFigures figures = Figures(run);
+    ShowReportFigures(run.Lists.ReportList, figures);
+    heats = RowHeats(figures);
+}
+
 void BM_RefreshReport(benchmark::State& state) {
-    LoadedRun& run = Run();
+    ShownRun& run = Run();
     BirdsViewPicture picture;
+    std::vector<RowHeat> heats;
     for (auto _ : state) {
-        RefreshReportValues(run.Lists, run.Analysis, 0, 0);
-        DrawBirdsView(picture, run.Lists.ReportList, 18, 424);
+        ShowFigures(run, heats);
+        DrawBirdsView(picture, heats, 18, 424);
         benchmark::DoNotOptimize(picture.Pixels.data());
     }
     state.counters["rows"] = static_cast<double>(run.Lists.ReportList.RowCount());
 }
 BENCHMARK(BM_RefreshReport)->Unit(benchmark::kMillisecond);
 
-void BM_RefreshReportValuesOnly(benchmark::State& state) {
-    LoadedRun& run = Run();
+void BM_ReportFiguresOnly(benchmark::State& state) {
+    ShownRun& run = Run();
     for (auto _ : state) {
-        RefreshReportValues(run.Lists, run.Analysis, 0, 0);
+        const ReportFigures figures = Figures(run);
+        benchmark::DoNotOptimize(figures.Lines.data());
+    }
+}
+BENCHMARK(BM_ReportFiguresOnly)->Unit(benchmark::kMillisecond);
+
+void BM_FiguresIntoCells(benchmark::State& state) {
+    ShownRun& run = Run();
+    std::vector<RowHeat> heats;
+    for (auto _ : state) {
+        ShowFigures(run, heats);
         benchmark::DoNotOptimize(run.Lists.ReportList.Rows.data());
     }
 }
-BENCHMARK(BM_RefreshReportValuesOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FiguresIntoCells)->Unit(benchmark::kMillisecond);
 
 void BM_DrawBirdsViewOnly(benchmark::State& state) {
-    LoadedRun& run = Run();
-    RefreshReportValues(run.Lists, run.Analysis, 0, 0);
+    ShownRun& run = Run();
+    std::vector<RowHeat> heats;
+    ShowFigures(run, heats);
     BirdsViewPicture picture;
     for (auto _ : state) {
-        DrawBirdsView(picture, run.Lists.ReportList, 18, 424);
+        DrawBirdsView(picture, heats, 18, 424);
         benchmark::DoNotOptimize(picture.Pixels.data());
     }
 }

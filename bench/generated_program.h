@@ -3,6 +3,8 @@
 // Writes a large, realistic PureBasic program (a main file and many included module files)
 // into a fresh temporary folder, for benchmarks of loading and instrumenting.
 
+#include "common/temp_folder.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -105,21 +107,10 @@ inline std::size_t WriteLines(const std::filesystem::path& path,
 // with everything in it when the object goes.
 class GeneratedProgramFolder {
   public:
-    explicit GeneratedProgramFolder(std::size_t minimumLines, int proceduresPerModule = 20) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tickscope-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        folder_ = pattern;
+    explicit GeneratedProgramFolder(std::size_t minimumLines, int proceduresPerModule = 20)
+        : folder_(scratch_.Path()) {
         program_ = Write(minimumLines, proceduresPerModule);
     }
-    ~GeneratedProgramFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    GeneratedProgramFolder(const GeneratedProgramFolder&) = delete;
-    GeneratedProgramFolder& operator=(const GeneratedProgramFolder&) = delete;
 
     const GeneratedProgram& Program() const { return program_; }
     const std::filesystem::path& Folder() const { return folder_; }
@@ -169,6 +160,7 @@ class GeneratedProgramFolder {
         return program;
     }
 
+    testing::TempFolder scratch_;
     std::filesystem::path folder_;
     GeneratedProgram program_;
 };

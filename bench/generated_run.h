@@ -5,9 +5,9 @@
 // call further procedures, so lines nest several levels deep. Used by the benchmarks of
 // attribution and of the report, and by anything that needs a run of millions of entries.
 
-#include "analysis/list_data.h"
-#include "instrument/program_info_file.h"
-#include "instrument/run_files.h"
+#include "runfiles/entry_record.h"
+#include "runfiles/program_info_file.h"
+#include "runfiles/run_information.h"
 #include "source/program_info.h"
 
 #include <algorithm>
@@ -120,23 +120,7 @@ inline ProgramInfo MakeProgram(int procedures) {
     return program;
 }
 
-// The report rows of a program as the run loader fills them.
-inline void FillReport(ListData& report, const ProgramInfo& program) {
-    report.Clear();
-    for (const LineOfCode& line : program.LinesOfCode) {
-        report
-            .AddRow({"", std::to_string(line.SourceFileId), std::to_string(line.LineNumber), "", "",
-                     line.Code})
-            .Checked = true;
-    }
-}
-
 } // namespace detail
-
-// The report rows of a generated program.
-inline void FillReport(ListData& report, const ProgramInfo& program) {
-    detail::FillReport(report, program);
-}
 
 // Writes <folder><name>.tkr and <folder><name>.tkl; `folder` ends with a separator.
 inline GeneratedRun WriteGeneratedRun(const std::string& folder, const std::string& name,

@@ -37,9 +37,8 @@ class SilentRequesters : public Requesters {
 
 class NoChoice : public ListChooser {
   public:
-    std::string SelectFromList(const std::string&, const std::string&, const std::string&,
-                               const std::string&, const std::string&) override {
-        return {};
+    std::optional<std::size_t> Choose(ChoiceKind, const std::vector<ChoiceRow>&) override {
+        return std::nullopt;
     }
 };
 

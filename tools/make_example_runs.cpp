@@ -7,8 +7,9 @@
 // Usage: make-example-runs [EXAMPLES_FOLDER]   (default "examples")
 // Writes <EXAMPLES_FOLDER>/home/Tickscope/<date>-<milliseconds>.tkr and .tkl, three runs.
 #include "instrument/instrumenter.h"
-#include "instrument/program_info_file.h"
-#include "instrument/run_recorder.h"
+#include "instrument/probe_text.h"
+#include "runfiles/program_info_file.h"
+#include "runfiles/run_recorder.h"
 #include "source/source_loader.h"
 #include "source/text_utils.h"
 
@@ -22,6 +23,7 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -85,33 +87,6 @@ struct ThreadState {
 
 thread_local ThreadState* tlsThread = nullptr;
 
-struct Probe {
-    bool Start = true;
-    int FileId = 0, LineNumber = 0, InstructionNumber = 0;
-    bool Override = false;
-};
-
-// A probe element of the instrumented text, e.g. "tickscope_AddStopEntry(2, 17, 1, #False)".
-bool ParseProbe(const std::string& element, Probe& probe) {
-    for (const bool start : {true, false}) {
-        const std::string name = start ? "tickscope_AddStartEntry(" : "tickscope_AddStopEntry(";
-        const auto at = element.find(name);
-        if (at == std::string::npos) {
-            continue;
-        }
-        std::string_view rest = std::string_view(element).substr(at + name.size());
-        int numbers[3] = {};
-        for (int& number : numbers) {
-            number = ParseInteger32(rest);
-            rest = rest.substr(std::min(rest.find(',') + 1, rest.size()));
-        }
-        probe = Probe{start, numbers[0], numbers[1], numbers[2],
-                      rest.find("#True") != std::string_view::npos};
-        return true;
-    }
-    return false;
-}
-
 // ---------------------------------------------------------------------------------------
 // Replay of the instrumented program.
 
@@ -135,9 +110,8 @@ class Replay {
     void Line(const LineOfCode& line, const std::function<void()>& nested = {}) {
         bool first = true;
         for (const std::string& element : line.OutputLines) {
-            Probe probe;
-            if (ParseProbe(element, probe)) {
-                Record(probe);
+            if (const std::optional<ProbeCall> probe = ParseProbeText(element)) {
+                Record(*probe);
             } else if (element == "tickscope_End()") {
                 Spend(400);
                 recorder_.End();
@@ -155,13 +129,13 @@ class Replay {
     void ProbeOf(const LineOfCode& line, int index, bool start) {
         int seen = 0;
         for (const std::string& element : line.OutputLines) {
-            Probe probe;
-            if (ParseProbe(element, probe) && seen++ == index) {
-                if (probe.Start != start) {
+            const std::optional<ProbeCall> probe = ParseProbeText(element);
+            if (probe && seen++ == index) {
+                if ((probe->Kind == ProbeKind::Start) != start) {
                     throw std::runtime_error("unexpected probe kind on line " +
                                              std::to_string(line.LineNumber));
                 }
-                Record(probe);
+                Record(*probe);
                 return;
             }
         }
@@ -236,16 +210,16 @@ class Replay {
         return {};
     }
 
-    void Record(const Probe& probe) {
+    void Record(const ProbeCall& probe) {
         ThreadState& thread = *tlsThread;
         scheduler_.WaitTurn(thread.Slot);
         const std::int64_t frame = thread.StackBase - 0x40 * thread.Depth;
-        if (probe.Start) {
-            recorder_.AddStartEntry(probe.FileId, probe.LineNumber, probe.InstructionNumber,
-                                    probe.Override, frame);
+        if (probe.Kind == ProbeKind::Start) {
+            recorder_.AddStartEntry(probe.SourceFileId, probe.LineNumber, probe.InstructionNumber,
+                                    probe.OverrideStackframe, frame);
         } else {
-            recorder_.AddStopEntry(probe.FileId, probe.LineNumber, probe.InstructionNumber,
-                                   probe.Override, frame);
+            recorder_.AddStopEntry(probe.SourceFileId, probe.LineNumber, probe.InstructionNumber,
+                                   probe.OverrideStackframe, frame);
         }
         Spend(12); // the probe's own cost; the recorder's correction does not see it
     }

@@ -9,13 +9,14 @@
 // listed threads (all when none are given) are checked and the thresholds read like the
 // analyzer's threshold commands. Bad input: one line on stderr and exit code 2.
 
-#include "analysis/attribution.h"
 #include "analysis/progress.h"
+#include "analysis/report_figures.h"
 #include "analysis/report_output.h"
-#include "analysis/report_values.h"
 #include "analysis/run_catalogue.h"
 #include "analysis/run_loading.h"
+#include "analysis/time_mode.h"
 #include "platform/platform.h"
+#include "runfiles/run_information.h"
 #include "source/text_utils.h"
 
 #include <algorithm>
@@ -44,7 +45,7 @@ enum class Format { Text, Csv, Json };
 struct Options {
     Command What = Command::Report;
     std::string RunFile;
-    int Mode = 0; // index into the mode combo: all, avg, max, min
+    TimeMode Mode = TimeMode::All;
     std::optional<std::vector<std::int32_t>> Threads;
     int MaxHits = 0;
     int MaxTime = 0;
@@ -56,32 +57,12 @@ int Fail(const std::string& message) {
     return kBadInput;
 }
 
-// A thread id as the thread list shows it: optional "-" and decimal digits within 32 bits.
-std::optional<std::int32_t> ParseThreadId(std::string_view text) {
-    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
-    if (i == text.size() || text.size() - i > 10) {
-        return std::nullopt;
-    }
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (text[i] - '0');
-    }
-    value = text[0] == '-' ? -value : value;
-    if (value < INT32_MIN || value > INT32_MAX) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(value);
-}
-
 std::optional<std::vector<std::int32_t>> ParseThreadIds(const std::string& list) {
     std::vector<std::int32_t> ids;
     std::size_t start = 0;
     while (true) {
         const auto comma = list.find(',', start);
-        const auto id = ParseThreadId(std::string_view(list).substr(start, comma - start));
+        const auto id = ParseDecimalInt32(std::string_view(list).substr(start, comma - start));
         if (!id) {
             return std::nullopt;
         }
@@ -95,7 +76,6 @@ std::optional<std::vector<std::int32_t>> ParseThreadIds(const std::string& list)
 
 // Parses the arguments into `options`; an error message when they are not understood.
 std::optional<std::string> ParseArguments(int argc, char** argv, Options& options) {
-    static const std::vector<std::string> kModes = {"all", "avg", "max", "min"};
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
@@ -124,11 +104,11 @@ std::optional<std::string> ParseArguments(int argc, char** argv, Options& option
             return "option " + argument + " needs a value";
         }
         if (argument == "--mode") {
-            const auto it = std::find(kModes.begin(), kModes.end(), *text);
-            if (it == kModes.end()) {
+            const std::optional<TimeMode> mode = TimeModeNamed(*text);
+            if (!mode) {
                 return "unknown mode: " + *text + " (all, avg, max or min)";
             }
-            options.Mode = static_cast<int>(it - kModes.begin());
+            options.Mode = *mode;
         } else if (argument == "--threads") {
             options.Threads = ParseThreadIds(*text);
             if (!options.Threads) {
@@ -197,8 +177,7 @@ bool IsReadableFile(const std::string& path) {
 
 int ListRuns() {
     RunCatalogue catalogue;
-    AnalyzerLists lists;
-    if (!BuildRunCatalogue(platform::HomeFolder(), catalogue, lists)) {
+    if (!BuildRunCatalogue(platform::HomeFolder(), catalogue)) {
         return Fail("No Tickscope runlogs available! (" + RunFolder(platform::HomeFolder()) +
                     " cannot be read)");
     }
@@ -210,60 +189,57 @@ int ListRuns() {
     return Write(out) ? 0 : 1;
 }
 
+// Every thread checked, or only the listed ones (with a warning for ids the run lacks).
+ThreadChecks ChosenThreads(const LoadedRun& run,
+                           const std::optional<std::vector<std::int32_t>>& ids) {
+    ThreadChecks checks(run.Threads.size(), true);
+    if (!ids) {
+        return checks;
+    }
+    std::vector<bool> matched(ids->size(), false);
+    for (std::size_t p = 0; p < run.Threads.size(); ++p) {
+        checks[p] = false;
+        for (std::size_t i = 0; i < ids->size(); ++i) {
+            if ((*ids)[i] == run.Threads[p].ThreadId) {
+                checks[p] = true;
+                matched[i] = true;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < matched.size(); ++i) {
+        if (!matched[i]) {
+            std::fprintf(stderr, "tickscope-report: warning: the run has no thread %d\n",
+                         (*ids)[i]);
+        }
+    }
+    return checks;
+}
+
 int Report(const Options& options) {
     if (!IsReadableFile(options.RunFile)) {
         return Fail("cannot read run file: " + options.RunFile);
     }
-    RunCatalogue catalogue;
-    catalogue.Records.push_back(CatalogueRunFile(options.RunFile));
-    RunRecord& record = catalogue.Records.back();
-    auto lists = std::make_unique<AnalyzerLists>();
-    auto analysis = std::make_unique<RunAnalysis>();
     SilentProgress progress;
-    LoadRun(catalogue, record, *lists, *analysis, progress);
-
+    const auto run =
+        std::make_unique<LoadedRun>(LoadRun(CatalogueRunFile(options.RunFile), progress));
     if (options.What == Command::ThreadsList) {
-        return Write(ThreadsCsv(*lists)) ? 0 : 1;
+        return Write(ThreadsCsv(*run)) ? 0 : 1;
     }
-
-    if (options.Threads) {
-        std::vector<bool> matched(options.Threads->size(), false);
-        for (ListRow& row : lists->ThreadList.Rows) {
-            const std::int32_t id = ParseInteger32(row.Cells[1].Text);
-            row.Checked = false;
-            for (std::size_t i = 0; i < options.Threads->size(); ++i) {
-                if ((*options.Threads)[i] == id) {
-                    row.Checked = true;
-                    matched[i] = true;
-                }
-            }
-        }
-        for (std::size_t i = 0; i < matched.size(); ++i) {
-            if (!matched[i]) {
-                std::fprintf(stderr, "tickscope-report: warning: the run has no thread %d\n",
-                             (*options.Threads)[i]);
-            }
-        }
-    }
-    lists->ModeCombo.Selected = options.Mode;
-    RefreshReportValues(*lists, *analysis, options.MaxHits, options.MaxTime);
-
-    ReportHeading heading;
-    heading.RunFile = options.RunFile;
-    heading.ProgramPath = record.Path;
-    heading.Started = FormatTimestamp(record.Timestamp);
-    heading.Mode = lists->ModeCombo.SelectedText();
-    heading.MaxHitsForFullRed = options.MaxHits;
-    heading.MaxTimeForFullRed = options.MaxTime;
+    const ThreadChecks threads = ChosenThreads(*run, options.Threads);
+    const LineChecks lines(run->Program.LinesOfCode.size(), true);
+    const HeatScale scale{options.MaxHits, options.MaxTime};
+    const ReportFigures figures =
+        ComputeReportFigures(run->Analysis, threads, lines, options.Mode, scale);
+    const RunReport report{*run, threads, figures, scale, options.RunFile};
     switch (options.Output) {
     case Format::Csv:
-        return Write(CsvReport(*lists)) ? 0 : 1;
+        return Write(CsvReport(report)) ? 0 : 1;
     case Format::Json:
-        return Write(JsonReport(*lists, heading)) ? 0 : 1;
+        return Write(JsonReport(report)) ? 0 : 1;
     case Format::Text:
         break;
     }
-    return Write(TextReport(*lists, heading)) ? 0 : 1;
+    return Write(TextReport(report)) ? 0 : 1;
 }
 
 } // namespace

@@ -6,8 +6,8 @@
 #include "../fuzz_support.h"
 
 #include "analysis/attribution.h"
-#include "analysis/list_data.h"
-#include "instrument/run_files.h"
+#include "analysis/line_figures.h"
+#include "runfiles/entry_record.h"
 
 #include <limits>
 #include <map>
@@ -50,11 +50,10 @@ struct NodePath {
 
 class ReferenceAttribution {
   public:
-    void Reset(const tickscope::ListData& reportList) {
+    void Reset(const std::vector<tickscope::LineOfCode>& lines) {
         *this = ReferenceAttribution();
-        for (std::size_t r = 0; r < reportList.RowCount(); ++r) {
-            lineIdTable_[reportList.CellText(r, tickscope::kFileColumn) + ":" +
-                         reportList.CellText(r, tickscope::kLineColumn)] =
+        for (std::size_t r = 0; r < lines.size(); ++r) {
+            lineIdTable_[Text(lines[r].SourceFileId) + ":" + Text(lines[r].LineNumber)] =
                 static_cast<std::int32_t>(r + 1);
         }
     }
@@ -130,13 +129,13 @@ class ReferenceAttribution {
 
     // LineId text -> (hits, statistic).
     std::map<std::string, std::pair<std::int64_t, std::int64_t>>
-    LineResults(const tickscope::ListData& threadList, const std::string& mode) const {
+    LineResults(const tickscope::ThreadChecks& threads, const std::string& mode) const {
         struct Sums {
             std::int64_t Hits = 0, Total = 0, Max = 0, Min = 0;
         };
         std::map<std::string, Sums> figures;
         for (std::size_t p = 0; p < Threads.size(); ++p) {
-            if (p >= threadList.Rows.size() || !threadList.Rows[p].Checked) {
+            if (p >= threads.size() || !threads[p]) {
                 continue;
             }
             for (const RefLine& line : Threads[p].Lines) {
@@ -180,15 +179,16 @@ class ReferenceAttribution {
 
 // ---- input decoding ----
 
-std::string CellText(InputReader& input) {
+// A file id or line number: mostly small, now and then one at the edges of the flat tables
+// or of 32 bits.
+std::int32_t LineField(InputReader& input) {
     const std::uint8_t b = input.Byte();
     if (b < 0xF0) {
-        return std::to_string(b % 6);
+        return b % 6;
     }
-    // Texts that look like numbers but are not their decimal form never match an entry.
-    static const char* const kOdd[] = {"",    "01",         "+1",  " 1",         "1 ",  "x",
-                                       "-0",  "2147483648", "-1",  "4294967297", "1.0", "0x1",
-                                       "\t1", "00",         "1e0", "-2147483648"};
+    static const std::int32_t kOdd[] = {
+        -1, -2, 4095, 4096, 1 << 20, (1 << 20) - 1, 2147483647, -2147483647 - 1, 1000000, 5000, -5,
+        3,  0,  1,    2,    6};
     return kOdd[b & 0x0F];
 }
 
@@ -270,17 +270,15 @@ void Compare(const tickscope::RunAnalysis& analysis, const ReferenceAttribution&
 
 void CompareResults(const tickscope::RunAnalysis& analysis, const ReferenceAttribution& reference,
                     std::uint8_t checks, std::uint8_t modeByte) {
-    tickscope::ListData threadList;
+    tickscope::ThreadChecks threads;
     const std::size_t rows = std::min<std::size_t>(analysis.Threads().size(), checks & 7) + 1;
     for (std::size_t p = 0; p < rows; ++p) {
-        threadList.AddRow({"", "", ""}).Checked = ((checks >> (p % 8)) & 1) != 0 || (checks & 8);
+        threads.push_back(((checks >> (p % 8)) & 1) != 0 || (checks & 8));
     }
-    tickscope::ComboData mode;
-    mode.Entries = {"all", "avg", "max", "min"};
-    static const int kSelections[] = {0, 1, 2, 3, -1, 4, 1, 3};
-    mode.Selected = kSelections[modeByte & 7];
-    const auto results = tickscope::ComputeLineResults(analysis, threadList, mode);
-    const auto expected = reference.LineResults(threadList, mode.SelectedText());
+    const tickscope::TimeMode mode = tickscope::kTimeModes[modeByte & 3];
+    const std::string modeName(tickscope::TimeModeName(mode));
+    const auto results = tickscope::ComputeLineResults(analysis, threads, mode);
+    const auto expected = reference.LineResults(threads, modeName);
     FUZZ_CHECK(results.size() == expected.size(),
                "results " + Text(static_cast<std::int64_t>(results.size())));
     for (const tickscope::LineResult& result : results) {
@@ -288,7 +286,7 @@ void CompareResults(const tickscope::RunAnalysis& analysis, const ReferenceAttri
         FUZZ_CHECK(found != expected.end(), "result for line " + Text(result.LineId));
         FUZZ_CHECK(result.Hits == found->second.first, "hits of line " + Text(result.LineId));
         FUZZ_CHECK(result.TimeNanos == found->second.second,
-                   "time of line " + Text(result.LineId) + " mode " + mode.SelectedText());
+                   "time of line " + Text(result.LineId) + " mode " + modeName);
     }
 }
 
@@ -300,12 +298,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t checks = input.Byte();
     const std::uint8_t modeByte = input.Byte();
 
-    tickscope::ListData reportList;
+    std::vector<tickscope::LineOfCode> lines;
     const int rows = header % 24;
     for (int r = 0; r < rows; ++r) {
-        const std::string file = CellText(input);
-        const std::string line = CellText(input);
-        reportList.AddRow({"", file, line, "", "", ""});
+        tickscope::LineOfCode& line = lines.emplace_back();
+        line.SourceFileId = LineField(input);
+        line.LineNumber = LineField(input);
     }
 
     std::vector<EntryRecord> entries;
@@ -317,16 +315,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tickscope::RunAnalysis analysis;
     // Now and then the analysis has held another run before, which Reset must forget.
     if (header & 0x80) {
-        tickscope::ListData other;
-        other.AddRow({"", "1", "1", "", "", ""});
+        std::vector<tickscope::LineOfCode> other(1);
+        other[0].SourceFileId = 1;
+        other[0].LineNumber = 1;
         tickscope::ResetAttribution(analysis, other);
         for (const EntryRecord& entry : entries) {
             tickscope::AttributeEntry(analysis, entry);
         }
     }
     ReferenceAttribution reference;
-    tickscope::ResetAttribution(analysis, reportList);
-    reference.Reset(reportList);
+    tickscope::ResetAttribution(analysis, lines);
+    reference.Reset(lines);
     // Compared entry for entry at first, then every 16th entry, and at the end.
     for (std::size_t i = 0; i < entries.size(); ++i) {
         tickscope::AttributeEntry(analysis, entries[i]);

@@ -7,10 +7,10 @@
 
 #include "../fuzz_support.h"
 
-#include "analysis/key_value_file.h"
 #include "instrument/instrumenter.h"
-#include "instrument/program_info_file.h"
 #include "instrument/runtime_text.h"
+#include "runfiles/key_value_file.h"
+#include "runfiles/program_info_file.h"
 #include "source/program_info.h"
 #include "source/source_loader.h"
 #include "source/text_utils.h"

@@ -6,18 +6,21 @@
 #include "../fuzz_support.h"
 
 #include "analysis/attribution.h"
-#include "analysis/key_value_file.h"
-#include "analysis/list_data.h"
-#include "analysis/memory_stream.h"
 #include "analysis/progress.h"
 #include "analysis/run_catalogue.h"
 #include "analysis/run_loading.h"
-#include "instrument/program_info_file.h"
-#include "instrument/run_files.h"
+#include "platform/file_reading.h"
+#include "runfiles/entry_log_reader.h"
+#include "runfiles/entry_record.h"
+#include "runfiles/key_value_file.h"
+#include "runfiles/memory_stream.h"
+#include "runfiles/program_info_file.h"
+#include "runfiles/run_information.h"
 #include "source/text_utils.h"
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -180,14 +183,11 @@ void CheckKeyValueReader(const std::string& path, std::string_view bytes) {
 
 void CheckMemoryStream(const std::string& path, std::string_view bytes) {
     const std::string_view text = bytes.substr(tickscope::fuzz::MarkLength(bytes));
-    const auto whole = tickscope::ReadWholeFile(path, true);
-    FUZZ_CHECK(whole.has_value() == !text.empty(), "whole file");
-    if (!whole) {
-        return;
-    }
-    FUZZ_CHECK(*whole == text, "whole file bytes");
+    const auto whole = tickscope::platform::ReadWholeFile(path);
+    FUZZ_CHECK(whole.has_value(), "whole file");
+    FUZZ_CHECK(*whole == bytes, "whole file bytes");
     const std::vector<std::string> expected = RefMemoryLines(text);
-    tickscope::MemoryTextStream stream(*whole);
+    tickscope::MemoryTextStream stream(text);
     std::size_t n = 0;
     while (!stream.AtEnd()) {
         const std::string_view line = stream.ReadMemoryLine();
@@ -197,10 +197,11 @@ void CheckMemoryStream(const std::string& path, std::string_view bytes) {
     FUZZ_CHECK(n == expected.size(), "memory lines");
 }
 
-void CheckLoadedRun(const tickscope::RunRecord& record, const tickscope::AnalyzerLists& lists,
-                    const tickscope::RunAnalysis& analysis, std::string_view runBytes,
+void CheckLoadedRun(const tickscope::LoadedRun& run, std::string_view runBytes,
                     const std::vector<EntryRecord>& entries) {
-    const tickscope::ProgramInfo& program = record.Program;
+    const tickscope::RunRecord& record = run.Record;
+    const tickscope::ProgramInfo& program = run.Program;
+    const tickscope::RunAnalysis& analysis = run.Analysis;
     // The "LineOfCode." values as a plain reading of the file gives them.
     std::unordered_map<std::string, std::string> values;
     std::vector<std::string> lineKeys;
@@ -224,7 +225,8 @@ void CheckLoadedRun(const tickscope::RunRecord& record, const tickscope::Analyze
     FUZZ_CHECK(static_cast<std::int64_t>(program.LinesOfCode.size()) == lineCount,
                "lines " + std::to_string(program.LinesOfCode.size()) + " expected " +
                    std::to_string(lineCount));
-    FUZZ_CHECK(lists.ReportList.RowCount() == program.LinesOfCode.size(), "report rows");
+    FUZZ_CHECK(analysis.LineCount() == static_cast<std::int32_t>(program.LinesOfCode.size()),
+               "line ids");
     for (std::size_t n = 1; n <= program.LinesOfCode.size(); ++n) {
         const tickscope::LineOfCode& line = program.LinesOfCode[n - 1];
         const std::string base = "LineOfCode." + std::to_string(n) + ".";
@@ -243,12 +245,6 @@ void CheckLoadedRun(const tickscope::RunRecord& record, const tickscope::Analyze
                                value(base + "Instruction." + std::to_string(m) + ".ScopeId")),
                        base);
         }
-        const tickscope::ListRow& row = lists.ReportList.Rows[n - 1];
-        FUZZ_CHECK(row.Checked, "report row unchecked");
-        FUZZ_CHECK(row.Cells[tickscope::kFileColumn].Text == std::to_string(line.SourceFileId) &&
-                       row.Cells[tickscope::kLineColumn].Text == std::to_string(line.LineNumber) &&
-                       row.Cells[tickscope::kCodeColumn].Text == line.Code,
-                   base + " row");
     }
 
     // Source files and scopes: "<prefix><i>" value -> i for i = 1 .. count.
@@ -271,24 +267,21 @@ void CheckLoadedRun(const tickscope::RunRecord& record, const tickscope::Analyze
     };
     checkIds(program.SourceFileIds, "SourceFileId.", record.SourceFileCount);
     checkIds(program.ScopeIds, "ScopeId.", record.ScopeCount);
-    FUZZ_CHECK(lists.SourceFileList.RowCount() == program.SourceFileIds.Size(), "source rows");
 
     // The attribution saw exactly the records of the log.
     tickscope::RunAnalysis expected;
-    tickscope::ResetAttribution(expected, lists.ReportList);
+    tickscope::ResetAttribution(expected, program.LinesOfCode);
     for (const EntryRecord& entry : entries) {
         tickscope::AttributeEntry(expected, entry);
     }
     const auto& threads = analysis.Threads();
     FUZZ_CHECK(threads.size() == expected.Threads().size(), "threads");
-    FUZZ_CHECK(lists.ThreadList.RowCount() == threads.size(), "thread rows");
+    FUZZ_CHECK(run.Threads.size() == threads.size(), "thread names");
     for (std::size_t p = 0; p < threads.size(); ++p) {
         const auto& lines = threads[p].Lines;
         const auto& expectedLines = expected.Threads()[p].Lines;
         FUZZ_CHECK(threads[p].ThreadId == expected.Threads()[p].ThreadId, "thread id");
-        FUZZ_CHECK(lists.ThreadList.Rows[p].Checked, "thread row unchecked");
-        FUZZ_CHECK(lists.ThreadList.CellText(p, 1) == std::to_string(threads[p].ThreadId),
-                   "thread row id");
+        FUZZ_CHECK(run.Threads[p].ThreadId == threads[p].ThreadId, "thread name id");
         FUZZ_CHECK(lines.size() == expectedLines.size(), "thread lines");
         for (std::size_t l = 0; l < lines.size(); ++l) {
             FUZZ_CHECK(lines[l].LineId == expectedLines[l].LineId, "line id");
@@ -331,8 +324,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(ReadAll(logPath, 1 << 20) == entries, "entries through a large buffer");
 
     tickscope::RunCatalogue catalogue;
-    tickscope::AnalyzerLists lists;
-    FUZZ_CHECK(tickscope::BuildRunCatalogue(home, catalogue, lists), "catalogue");
+    FUZZ_CHECK(tickscope::BuildRunCatalogue(home, catalogue), "catalogue");
     FUZZ_CHECK(catalogue.Records.size() == 1, "one run");
     tickscope::RunRecord& record = catalogue.Records.front();
     tickscope::KeyValueFile header;
@@ -347,14 +339,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "source file count");
     FUZZ_CHECK(record.ScopeCount == tickscope::ParseInteger32(header.ReadString("ScopeIds")),
                "scope count");
-    FUZZ_CHECK(lists.ProgramCombo.Entries.size() == 1 &&
-                   lists.ProgramCombo.Entries[0] == tickscope::ProgramName(record),
-               "program combo");
+    FUZZ_CHECK(tickscope::ProgramNames(catalogue) ==
+                   std::vector<std::string>{tickscope::ProgramName(record)},
+               "program names");
 
-    tickscope::RunAnalysis analysis;
     CheckingProgress progress(static_cast<std::int64_t>(runBytes.size() + logBytes.size()));
-    tickscope::LoadRun(catalogue, record, lists, analysis, progress);
+    const auto run = std::make_unique<tickscope::LoadedRun>(tickscope::LoadRun(record, progress));
     progress.Finish();
-    CheckLoadedRun(record, lists, analysis, runBytes, entries);
+    CheckLoadedRun(*run, runBytes, entries);
     return 0;
 }

@@ -1,26 +1,13 @@
 #include "analysis/attribution.h"
 
+#include "analysis/wrapping_math.h"
+
 #include <algorithm>
-#include <charconv>
 #include <limits>
 #include <string>
 
 namespace tickscope {
 namespace {
-
-// The recorded figures wrap like the 64-bit arithmetic of the runtime instead of
-// overflowing, so a corrupt log cannot cause undefined behaviour.
-std::int64_t WrappingAdd(std::int64_t a, std::int64_t b) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
-}
-
-std::int64_t WrappingSubtract(std::int64_t a, std::int64_t b) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b));
-}
-
-std::int64_t WrappingAbsolute(std::int64_t value) {
-    return value < 0 ? static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(value)) : value;
-}
 
 // File ids and line numbers below these limits are looked up in flat arrays.
 constexpr std::int32_t kDenseFileIds = 1 << 12;
@@ -29,21 +16,6 @@ constexpr std::int32_t kDenseLineNumbers = 1 << 20;
 std::uint64_t FileLineKey(std::int32_t fileId, std::int32_t lineNumber) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(fileId)) << 32) |
            static_cast<std::uint32_t>(lineNumber);
-}
-
-// A cell names an entry's file or line only when it is the plain decimal form of a 32-bit
-// number: entries are matched through "<FileId>:<LineNumber>" written in decimal.
-bool ParseCanonicalInt32(const std::string& text, std::int32_t& value) {
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    auto [parsed, error] = std::from_chars(begin, end, value);
-    if (error != std::errc() || parsed != end) {
-        return false;
-    }
-    char buffer[16];
-    auto [written, ignored] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    (void)ignored;
-    return std::string_view(buffer, static_cast<std::size_t>(written - buffer)) == text;
 }
 
 } // namespace
@@ -56,7 +28,7 @@ const std::vector<std::int32_t>* RunAnalysis::InvocationsOf(std::int32_t lineId)
     return slot < 0 ? nullptr : &invocations_[static_cast<std::size_t>(slot)].Members;
 }
 
-void RunAnalysis::Reset(const ListData& reportList) {
+void RunAnalysis::Reset(const std::vector<LineOfCode>& lines) {
     threads_.clear();
     threadStates_.clear();
     threadSlots_.Clear();
@@ -64,28 +36,24 @@ void RunAnalysis::Reset(const ListData& reportList) {
     lineIds_.Clear();
     lineIdsByFile_.clear();
     invocations_.clear();
-    const std::size_t rows = reportList.RowCount();
     lineCount_ = static_cast<std::int32_t>(
-        std::min<std::size_t>(rows, std::numeric_limits<std::int32_t>::max() - 1));
-    for (std::int32_t row = 0; row < lineCount_; ++row) {
-        std::int32_t fileId = 0;
-        std::int32_t lineNumber = 0;
-        if (ParseCanonicalInt32(reportList.CellText(row, kFileColumn), fileId) &&
-            ParseCanonicalInt32(reportList.CellText(row, kLineColumn), lineNumber)) {
-            if (fileId >= 0 && fileId < kDenseFileIds && lineNumber >= 0 &&
-                lineNumber < kDenseLineNumbers) {
-                if (lineIdsByFile_.size() <= static_cast<std::size_t>(fileId)) {
-                    lineIdsByFile_.resize(static_cast<std::size_t>(fileId) + 1);
-                }
-                std::vector<std::int32_t>& byLine =
-                    lineIdsByFile_[static_cast<std::size_t>(fileId)];
-                if (byLine.size() <= static_cast<std::size_t>(lineNumber)) {
-                    byLine.resize(static_cast<std::size_t>(lineNumber) + 1, 0);
-                }
-                byLine[static_cast<std::size_t>(lineNumber)] = row + 1;
-            } else {
-                *lineIds_.Insert(FileLineKey(fileId, lineNumber)).first = row + 1;
+        std::min<std::size_t>(lines.size(), std::numeric_limits<std::int32_t>::max() - 1));
+    for (std::int32_t index = 0; index < lineCount_; ++index) {
+        const LineOfCode& line = lines[static_cast<std::size_t>(index)];
+        const std::int32_t fileId = line.SourceFileId;
+        const std::int32_t lineNumber = line.LineNumber;
+        if (fileId >= 0 && fileId < kDenseFileIds && lineNumber >= 0 &&
+            lineNumber < kDenseLineNumbers) {
+            if (lineIdsByFile_.size() <= static_cast<std::size_t>(fileId)) {
+                lineIdsByFile_.resize(static_cast<std::size_t>(fileId) + 1);
             }
+            std::vector<std::int32_t>& byLine = lineIdsByFile_[static_cast<std::size_t>(fileId)];
+            if (byLine.size() <= static_cast<std::size_t>(lineNumber)) {
+                byLine.resize(static_cast<std::size_t>(lineNumber) + 1, 0);
+            }
+            byLine[static_cast<std::size_t>(lineNumber)] = index + 1;
+        } else {
+            *lineIds_.Insert(FileLineKey(fileId, lineNumber)).first = index + 1;
         }
     }
     invocationSlots_.assign(static_cast<std::size_t>(lineCount_) + 1, -1);
@@ -324,67 +292,12 @@ void RunAnalysis::Attribute(const EntryRecord& entry) {
     }
 }
 
-void ResetAttribution(RunAnalysis& analysis, const ListData& reportList) {
-    analysis.Reset(reportList);
+void ResetAttribution(RunAnalysis& analysis, const std::vector<LineOfCode>& lines) {
+    analysis.Reset(lines);
 }
 
 void AttributeEntry(RunAnalysis& analysis, const EntryRecord& entry) {
     analysis.Attribute(entry);
-}
-
-std::vector<LineResult> ComputeLineResults(const RunAnalysis& analysis, const ListData& threadList,
-                                           const ComboData& modeCombo) {
-    struct LineFigures {
-        bool Present = false;
-        std::int64_t Hits = 0;
-        std::int64_t TotalNanos = 0;
-        std::int64_t MaxSum = 0;
-        std::int64_t MinSum = 0;
-    };
-    const std::size_t idCount = static_cast<std::size_t>(analysis.LineCount()) + 1;
-    std::vector<LineFigures> lines(idCount);
-    const std::vector<ThreadNode>& threads = analysis.Threads();
-    for (std::size_t p = 0; p < threads.size(); ++p) {
-        if (p >= threadList.Rows.size() || !threadList.Rows[p].Checked) {
-            continue;
-        }
-        for (const ThreadLineNode& node : threads[p].Lines) {
-            if (node.LineId < 0 || static_cast<std::size_t>(node.LineId) >= idCount) {
-                continue;
-            }
-            LineFigures& sum = lines[static_cast<std::size_t>(node.LineId)];
-            sum.Present = true;
-            for (const InstructionFigures& figures : node.Instructions) {
-                sum.Hits = WrappingAdd(sum.Hits, figures.Hits);
-                sum.TotalNanos = WrappingAdd(sum.TotalNanos, figures.TotalNanos);
-                sum.MaxSum = WrappingAdd(sum.MaxSum, figures.MaxNanos);
-                sum.MinSum = WrappingAdd(sum.MinSum, figures.MinNanos);
-            }
-        }
-    }
-
-    const std::string mode = modeCombo.SelectedText();
-    std::vector<LineResult> results;
-    for (std::size_t id = 0; id < idCount; ++id) {
-        const LineFigures& sum = lines[id];
-        if (!sum.Present) {
-            continue;
-        }
-        std::int64_t time = sum.TotalNanos;
-        if (mode == "avg") {
-            if (sum.Hits == -1) { // only reachable through wrapped sums; avoids overflow
-                time = WrappingSubtract(0, sum.TotalNanos);
-            } else {
-                time = sum.Hits != 0 ? sum.TotalNanos / sum.Hits : 0;
-            }
-        } else if (mode == "max") {
-            time = sum.MaxSum;
-        } else if (mode == "min") {
-            time = sum.MinSum;
-        }
-        results.push_back({static_cast<std::int32_t>(id), sum.Hits, time});
-    }
-    return results;
 }
 
 } // namespace tickscope

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "analysis/flat_hash_map.h"
-#include "analysis/list_data.h"
-#include "instrument/run_files.h"
+#include "runfiles/entry_record.h"
+#include "source/program_info.h"
 
 #include <cstdint>
 #include <vector>
@@ -27,13 +27,6 @@ struct ThreadNode {
     std::vector<ThreadLineNode> Lines; // in order of first start in this thread
 };
 
-// Per-line result for the checked threads and the chosen time mode.
-struct LineResult {
-    std::int32_t LineId = 0;
-    std::int64_t Hits = 0;
-    std::int64_t TimeNanos = 0;
-};
-
 // The attribution result of one loaded run: per-thread, per-line, per-instruction figures
 // and the invocations of every line. Internal pairing tables are private.
 class RunAnalysis {
@@ -42,7 +35,7 @@ class RunAnalysis {
     // LineIds started in the same thread while `lineId` was open; nullptr when the line
     // never stopped while open (no key), an empty list when it had none.
     const std::vector<std::int32_t>* InvocationsOf(std::int32_t lineId) const;
-    // Number of report rows the line ids were taken from (ids run from 1 to this).
+    // Number of lines of code the line ids were taken from (ids run from 1 to this).
     std::int32_t LineCount() const { return lineCount_; }
 
     // Memory that flat lookup arrays (per thread and per invocation set) may take from the
@@ -50,7 +43,7 @@ class RunAnalysis {
     void SetFlatTableBudget(std::size_t bytes) { flatTableBudget_ = bytes; }
 
   private:
-    friend void ResetAttribution(RunAnalysis& analysis, const ListData& reportList);
+    friend void ResetAttribution(RunAnalysis& analysis, const std::vector<LineOfCode>& lines);
     friend void AttributeEntry(RunAnalysis& analysis, const EntryRecord& entry);
 
     // Per 64-bit thread: the lines it started, which of them are open, and the executions
@@ -102,7 +95,7 @@ class RunAnalysis {
         FlatHashMap<std::uint32_t, bool, IntegerHasher> Seen;
     };
 
-    void Reset(const ListData& reportList);
+    void Reset(const std::vector<LineOfCode>& lines);
     void Attribute(const EntryRecord& entry);
     void Start(const EntryRecord& entry, std::int32_t lineId);
     void Stop(const EntryRecord& entry, std::int32_t lineId);
@@ -129,18 +122,11 @@ class RunAnalysis {
     std::int32_t lineCount_ = 0;
 };
 
-// Empties the result and the tables, and maps "<File>:<Line>" of every report row to its
-// LineId (row + 1; the last of equal rows wins).
-void ResetAttribution(RunAnalysis& analysis, const ListData& reportList);
+// Empties the result and the tables, and maps the source file id and line number of every
+// line of code to its LineId (position + 1; the last of equal lines wins).
+void ResetAttribution(RunAnalysis& analysis, const std::vector<LineOfCode>& lines);
 
 // Feeds one entry record, in file order.
 void AttributeEntry(RunAnalysis& analysis, const EntryRecord& entry);
-
-// Sums the figures per line over the checked rows of the thread list, with the time
-// statistic that the mode combo selects ("all" or none: total; "avg"; "max"; "min").
-// Results come in ascending LineId order; LineId 0 (entries that matched no row) is
-// included and has no row in the report.
-std::vector<LineResult> ComputeLineResults(const RunAnalysis& analysis, const ListData& threadList,
-                                           const ComboData& modeCombo);
 
 } // namespace tickscope

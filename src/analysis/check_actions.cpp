@@ -7,197 +7,195 @@
 namespace tickscope {
 namespace {
 
-constexpr const char* kRequesterTitle = "Tickscope";
-
-std::vector<std::size_t> RowsWithCheck(const ListData& list, bool checked) {
-    std::vector<std::size_t> rows;
-    for (std::size_t r = 0; r < list.Rows.size(); ++r) {
-        if (list.Rows[r].Checked == checked) {
-            rows.push_back(r);
+std::vector<std::size_t> LinesWithCheck(const LineChecks& lines, bool checked) {
+    std::vector<std::size_t> indexes;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] == checked) {
+            indexes.push_back(i);
         }
     }
-    return rows;
+    return indexes;
 }
 
-// Sets the check of row `lineId` - 1 when such a row exists.
-void SetLineCheck(ListData& report, std::int64_t lineId, bool checked) {
-    if (lineId >= 1 && static_cast<std::uint64_t>(lineId) <= report.Rows.size()) {
-        report.Rows[static_cast<std::size_t>(lineId - 1)].Checked = checked;
+// Sets the check of line `lineId` when the run has such a line.
+void SetLineCheck(LineChecks& lines, std::int64_t lineId, bool checked) {
+    if (lineId >= 1 && static_cast<std::uint64_t>(lineId) <= lines.size()) {
+        lines[static_cast<std::size_t>(lineId - 1)] = checked;
     }
 }
 
-// "<cell a>|<cell b>\n" for every row of the list.
-std::string ChooserRows(const ListData& list, std::size_t first, std::size_t second) {
-    std::string rows;
-    for (std::size_t r = 0; r < list.RowCount(); ++r) {
-        rows += list.CellText(r, first);
-        rows += '|';
-        rows += list.CellText(r, second);
-        rows += '\n';
-    }
-    return rows;
-}
-
-std::string FirstField(const std::string& answer) {
-    return answer.substr(0, answer.find('|'));
-}
-
-void SetSourceFileChecks(CheckActionContext& context, const char* prompt, bool checked) {
-    const ListData& files = context.Lists.SourceFileList;
-    const std::string answer = context.Chooser.SelectFromList(kRequesterTitle, prompt, "ID|File",
-                                                              "25|350", ChooserRows(files, 0, 1));
-    const std::string id = FirstField(answer);
-    if (id.empty()) {
-        return;
-    }
-    for (ListRow& row : context.Lists.ReportList.Rows) {
-        if (kFileColumn < row.Cells.size() && row.Cells[kFileColumn].Text == id) {
-            row.Checked = checked;
-        }
+void ChooseSourceFile(CheckActionContext& context, ChoiceKind kind, bool checked) {
+    const std::vector<ChoiceRow> rows = SourceFileChoices(context.Run.Program);
+    const std::optional<std::size_t> chosen = context.Chooser.Choose(kind, rows);
+    if (chosen && *chosen < rows.size()) {
+        SetSourceFileChecks(context.Lines, context.Run.Program, static_cast<int>(rows[*chosen].Id),
+                            checked);
     }
 }
 
-void SetThreadChecks(CheckActionContext& context, const char* prompt, bool checked) {
-    const ListData& threads = context.Lists.ThreadList;
-    const std::string answer = context.Chooser.SelectFromList(
-        kRequesterTitle, prompt, "ID|Procedure", "50|325", ChooserRows(threads, 1, 2));
+void ChooseThread(CheckActionContext& context, ChoiceKind kind, bool checked) {
+    const std::vector<ChoiceRow> rows = ThreadChoices(context.Run.Threads);
     // A closed dialog chooses nothing, even in a run that has a thread with id 0.
-    if (answer.empty()) {
-        return;
-    }
-    const std::int64_t id = ParseInteger(FirstField(answer));
-    for (const ThreadNode& thread : context.Analysis.Threads()) {
-        if (thread.ThreadId == id) {
-            for (const ThreadLineNode& line : thread.Lines) {
-                SetLineCheck(context.Lists.ReportList, line.LineId, checked);
-            }
-        }
+    const std::optional<std::size_t> chosen = context.Chooser.Choose(kind, rows);
+    if (chosen && *chosen < rows.size()) {
+        SetThreadChecks(context.Lines, context.Run.Analysis,
+                        static_cast<std::int32_t>(rows[*chosen].Id), checked);
     }
 }
 
 } // namespace
 
 bool IsTimeConsumer(const std::string& code) {
-    const std::string lower = LowerAscii(code);
-    return lower.find("delay(") != std::string::npos ||
-           lower.find("requester(") != std::string::npos ||
-           lower.find("waitwindowevent(") != std::string::npos;
+    return ContainsIgnoringAsciiCase(code, "delay(") ||
+           ContainsIgnoringAsciiCase(code, "requester(") ||
+           ContainsIgnoringAsciiCase(code, "waitwindowevent(");
 }
 
-void CheckAllLines(CheckActionContext& context) {
-    context.Lists.ReportList.SetAllChecked(true);
+std::vector<ChoiceRow> SourceFileChoices(const ProgramInfo& program) {
+    std::vector<ChoiceRow> rows;
+    for (const auto& [path, id] : program.SourceFileIds) {
+        rows.push_back({id, path});
+    }
+    return rows;
 }
 
-void UncheckAllLines(CheckActionContext& context) {
-    context.Lists.ReportList.SetAllChecked(false);
+std::vector<ChoiceRow> ThreadChoices(const std::vector<ThreadInfo>& threads) {
+    std::vector<ChoiceRow> rows;
+    for (const ThreadInfo& thread : threads) {
+        rows.push_back({thread.ThreadId, thread.Scope});
+    }
+    return rows;
 }
 
-void CompleteScopeChecks(CheckActionContext& context) {
-    ListData& report = context.Lists.ReportList;
-    const std::vector<LineOfCode>& lines = context.Program.LinesOfCode;
-    const std::vector<std::size_t> checked = RowsWithCheck(report, true);
-    report.SetAllChecked(false);
+void CheckAllLines(LineChecks& lines) {
+    lines.assign(lines.size(), true);
+}
+
+void UncheckAllLines(LineChecks& lines) {
+    lines.assign(lines.size(), false);
+}
+
+void CompleteScopeChecks(LineChecks& lines, const ProgramInfo& program) {
+    const std::vector<LineOfCode>& code = program.LinesOfCode;
+    const std::vector<std::size_t> checked = LinesWithCheck(lines, true);
+    UncheckAllLines(lines);
     std::unordered_set<int> scopes;
     for (std::size_t r : checked) {
-        if (r < lines.size()) {
-            for (const Instruction& instruction : lines[r].Instructions) {
+        if (r < code.size()) {
+            for (const Instruction& instruction : code[r].Instructions) {
                 scopes.insert(instruction.ScopeId);
             }
         }
     }
-    for (std::size_t q = 0; q < lines.size() && q < report.Rows.size(); ++q) {
-        for (const Instruction& instruction : lines[q].Instructions) {
+    for (std::size_t q = 0; q < code.size() && q < lines.size(); ++q) {
+        for (const Instruction& instruction : code[q].Instructions) {
             if (scopes.count(instruction.ScopeId) != 0) {
-                report.Rows[q].Checked = true;
+                lines[q] = true;
                 break;
             }
         }
     }
 }
 
-void CheckSourceFile(CheckActionContext& context) {
-    SetSourceFileChecks(context, "Select sourcefile to add checks for ...", true);
+void SetSourceFileChecks(LineChecks& lines, const ProgramInfo& program, int sourceFileId,
+                         bool checked) {
+    const std::vector<LineOfCode>& code = program.LinesOfCode;
+    for (std::size_t i = 0; i < code.size() && i < lines.size(); ++i) {
+        if (code[i].SourceFileId == sourceFileId) {
+            lines[i] = checked;
+        }
+    }
 }
 
-void UncheckSourceFile(CheckActionContext& context) {
-    SetSourceFileChecks(context, "Select sourcefile to remove checks for ...", false);
-}
-
-void CheckThreadLines(CheckActionContext& context) {
-    SetThreadChecks(context, "Select thread to add checks for ...", true);
-}
-
-void UncheckThreadLines(CheckActionContext& context) {
-    SetThreadChecks(context, "Select thread to remove checks for ...", false);
-}
-
-void CheckInvocations(CheckActionContext& context) {
-    ListData& report = context.Lists.ReportList;
-    for (std::size_t r : RowsWithCheck(report, true)) {
-        if (const auto* members =
-                context.Analysis.InvocationsOf(static_cast<std::int32_t>(r + 1))) {
-            for (std::int32_t m : *members) {
-                SetLineCheck(report, m, true);
+void SetThreadChecks(LineChecks& lines, const RunAnalysis& analysis, std::int32_t threadId,
+                     bool checked) {
+    // The thread checks are not touched: this selects the lines a thread executed, whatever
+    // threads are counted.
+    for (const ThreadNode& thread : analysis.Threads()) {
+        if (thread.ThreadId == threadId) {
+            for (const ThreadLineNode& line : thread.Lines) {
+                SetLineCheck(lines, line.LineId, checked);
             }
         }
     }
 }
 
-void UncheckInvocationsOfUnchecked(CheckActionContext& context) {
-    ListData& report = context.Lists.ReportList;
-    for (std::size_t r : RowsWithCheck(report, false)) {
-        if (const auto* members =
-                context.Analysis.InvocationsOf(static_cast<std::int32_t>(r + 1))) {
+void CheckInvocations(LineChecks& lines, const RunAnalysis& analysis) {
+    for (std::size_t r : LinesWithCheck(lines, true)) {
+        if (const auto* members = analysis.InvocationsOf(static_cast<std::int32_t>(r + 1))) {
             for (std::int32_t m : *members) {
-                SetLineCheck(report, m, false);
+                SetLineCheck(lines, m, true);
             }
         }
     }
 }
 
-void UncheckCalls(CheckActionContext& context) {
-    ListData& report = context.Lists.ReportList;
-    for (std::size_t r : RowsWithCheck(report, true)) {
-        const auto* members = context.Analysis.InvocationsOf(static_cast<std::int32_t>(r + 1));
+void UncheckInvocationsOfUnchecked(LineChecks& lines, const RunAnalysis& analysis) {
+    for (std::size_t r : LinesWithCheck(lines, false)) {
+        if (const auto* members = analysis.InvocationsOf(static_cast<std::int32_t>(r + 1))) {
+            for (std::int32_t m : *members) {
+                SetLineCheck(lines, m, false);
+            }
+        }
+    }
+}
+
+void UncheckCalls(LineChecks& lines, const RunAnalysis& analysis) {
+    for (std::size_t r : LinesWithCheck(lines, true)) {
+        const auto* members = analysis.InvocationsOf(static_cast<std::int32_t>(r + 1));
         if (members != nullptr && !members->empty()) {
-            report.Rows[r].Checked = false;
+            lines[r] = false;
         }
     }
 }
 
-void UncheckTimeConsumers(CheckActionContext& context) {
-    ListData& report = context.Lists.ReportList;
-    for (std::size_t r = 0; r < report.Rows.size(); ++r) {
-        if (IsTimeConsumer(report.CellText(r, kCodeColumn))) {
-            report.Rows[r].Checked = false;
+void UncheckTimeConsumers(LineChecks& lines, const ProgramInfo& program) {
+    const std::vector<LineOfCode>& code = program.LinesOfCode;
+    for (std::size_t r = 0; r < code.size() && r < lines.size(); ++r) {
+        if (IsTimeConsumer(code[r].Code)) {
+            lines[r] = false;
         }
     }
 }
 
-const std::array<CheckActionItem, 11>& CheckActionItems() {
-    static const std::array<CheckActionItem, 11> items = {{
-        {1001, "Check all", CheckAllLines, false},
-        {1002, "Remove all checks", UncheckAllLines, false},
-        {1003, "Complete checks for scopes", CompleteScopeChecks, true},
-        {1008, "Add checks for a sourcefile", CheckSourceFile, false},
-        {1006, "Add checks for a thread", CheckThreadLines, false},
-        {1004, "Add checks for implicitly invocations", CheckInvocations, false},
-        {1009, "Remove checks for a sourcefile", UncheckSourceFile, true},
-        {1007, "Remove checks for a thread", UncheckThreadLines, false},
-        {1005, "Remove implicitly invocations", UncheckInvocationsOfUnchecked, false},
-        {1010, "Remove calls", UncheckCalls, false},
-        {1011, "Remove timeconsumers", UncheckTimeConsumers, false},
-    }};
-    return items;
-}
-
-CheckAction CheckActionForItem(int itemId) {
-    for (const CheckActionItem& item : CheckActionItems()) {
-        if (item.ItemId == itemId) {
-            return item.Action;
-        }
+void RunCheckAction(CheckAction action, CheckActionContext& context) {
+    LineChecks& lines = context.Lines;
+    const LoadedRun& run = context.Run;
+    switch (action) {
+    case CheckAction::CheckAll:
+        CheckAllLines(lines);
+        break;
+    case CheckAction::UncheckAll:
+        UncheckAllLines(lines);
+        break;
+    case CheckAction::CompleteScopes:
+        CompleteScopeChecks(lines, run.Program);
+        break;
+    case CheckAction::CheckSourceFile:
+        ChooseSourceFile(context, ChoiceKind::SourceFileToCheck, true);
+        break;
+    case CheckAction::UncheckSourceFile:
+        ChooseSourceFile(context, ChoiceKind::SourceFileToUncheck, false);
+        break;
+    case CheckAction::CheckThread:
+        ChooseThread(context, ChoiceKind::ThreadToCheck, true);
+        break;
+    case CheckAction::UncheckThread:
+        ChooseThread(context, ChoiceKind::ThreadToUncheck, false);
+        break;
+    case CheckAction::CheckInvocations:
+        CheckInvocations(lines, run.Analysis);
+        break;
+    case CheckAction::UncheckInvocationsOfUnchecked:
+        UncheckInvocationsOfUnchecked(lines, run.Analysis);
+        break;
+    case CheckAction::UncheckCalls:
+        UncheckCalls(lines, run.Analysis);
+        break;
+    case CheckAction::UncheckTimeConsumers:
+        UncheckTimeConsumers(lines, run.Program);
+        break;
     }
-    return nullptr;
 }
 
 } // namespace tickscope

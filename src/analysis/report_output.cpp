@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace tickscope {
@@ -12,13 +11,32 @@ namespace {
 constexpr int kHeatBarWidth = 10;
 constexpr std::size_t kTopLines = 10;
 
-bool HasResults(const ListRow& row) {
-    return row.Cells.size() > kCodeColumn && !row.Cells[kHitsColumn].Text.empty();
+// The texts of one line as the report shows them: numbers in decimal, the time in
+// milliseconds, empty figures for a line without results.
+struct LineTexts {
+    std::string File;
+    std::string Line;
+    std::string Hits;
+    std::string Time;
+};
+
+LineTexts TextsOf(const LineOfCode& line, const LineReport& figures) {
+    LineTexts texts{std::to_string(line.SourceFileId), std::to_string(line.LineNumber), {}, {}};
+    if (figures.HasResults) {
+        texts.Hits = std::to_string(figures.Hits);
+        texts.Time = FormatMilliseconds(figures.TimeNanos);
+    }
+    return texts;
 }
 
-const std::string& Cell(const ListRow& row, int column) {
-    static const std::string empty;
-    return static_cast<std::size_t>(column) < row.Cells.size() ? row.Cells[column].Text : empty;
+std::vector<LineTexts> AllTexts(const RunReport& report) {
+    std::vector<LineTexts> texts;
+    const auto& lines = report.Run.Program.LinesOfCode;
+    texts.reserve(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        texts.push_back(TextsOf(lines[i], report.Figures.Lines[i]));
+    }
+    return texts;
 }
 
 // "3." is how the report writes whole milliseconds; JSON wants a digit after the point.
@@ -27,6 +45,10 @@ std::string JsonNumber(const std::string& text) {
         return "null";
     }
     return text.back() == '.' ? text + "0" : text;
+}
+
+std::string HeatText(int heat, const char* none) {
+    return heat < 0 ? std::string(none) : std::to_string(heat);
 }
 
 std::string ThresholdText(int value) {
@@ -98,121 +120,112 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
-int HeatOf(const ListRow& row, int column) {
-    if (!row.Checked || !HasResults(row)) {
-        return -1;
-    }
-    return RedOf(row.Cells[static_cast<std::size_t>(column)].Background);
-}
-
-std::string CsvReport(const AnalyzerLists& lists) {
+std::string CsvReport(const RunReport& report) {
     std::string out = "file,line,hits,time_ms,hits_heat,time_heat,code\n";
-    for (const ListRow& row : lists.ReportList.Rows) {
-        const int hitsHeat = HeatOf(row, kHitsColumn);
-        const int timeHeat = HeatOf(row, kTimeColumn);
-        out += CsvField(Cell(row, kFileColumn));
+    const auto& lines = report.Run.Program.LinesOfCode;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const LineReport& figures = report.Figures.Lines[i];
+        const LineTexts texts = TextsOf(lines[i], figures);
+        out += CsvField(texts.File);
         out += ',';
-        out += CsvField(Cell(row, kLineColumn));
+        out += CsvField(texts.Line);
         out += ',';
-        out += Cell(row, kHitsColumn);
+        out += texts.Hits;
         out += ',';
-        out += Cell(row, kTimeColumn);
+        out += texts.Time;
         out += ',';
-        out += hitsHeat < 0 ? std::string() : std::to_string(hitsHeat);
+        out += HeatText(figures.HitsHeat, "");
         out += ',';
-        out += timeHeat < 0 ? std::string() : std::to_string(timeHeat);
+        out += HeatText(figures.TimeHeat, "");
         out += ',';
-        out += CsvField(Cell(row, kCodeColumn));
+        out += CsvField(lines[i].Code);
         out += '\n';
     }
     return out;
 }
 
-std::string JsonReport(const AnalyzerLists& lists, const ReportHeading& heading) {
+std::string JsonReport(const RunReport& report) {
+    const LoadedRun& run = report.Run;
     std::string out = "{\n";
-    out += "  \"run\": " + JsonString(heading.RunFile) + ",\n";
-    out += "  \"program\": " + JsonString(heading.ProgramPath) + ",\n";
-    out += "  \"started\": " + JsonString(heading.Started) + ",\n";
-    out += "  \"mode\": " + JsonString(heading.Mode) + ",\n";
-    out += "  \"max_hits_for_full_red\": " + std::to_string(heading.MaxHitsForFullRed) + ",\n";
-    out += "  \"max_time_for_full_red\": " + std::to_string(heading.MaxTimeForFullRed) + ",\n";
+    out += "  \"run\": " + JsonString(report.RunFile) + ",\n";
+    out += "  \"program\": " + JsonString(run.Record.Path) + ",\n";
+    out += "  \"started\": " + JsonString(FormatTimestamp(run.Record.Timestamp)) + ",\n";
+    out += "  \"mode\": " + JsonString(TimeModeName(report.Figures.Mode)) + ",\n";
+    out += "  \"max_hits_for_full_red\": " + std::to_string(report.Scale.MaxHitsForFullRed) + ",\n";
+    out += "  \"max_time_for_full_red\": " + std::to_string(report.Scale.MaxTimeForFullRed) + ",\n";
     out += "  \"threads\": [";
-    const auto& threads = lists.ThreadList.Rows;
-    for (std::size_t i = 0; i < threads.size(); ++i) {
+    for (std::size_t i = 0; i < run.Threads.size(); ++i) {
+        const bool checked = i < report.Threads.size() && report.Threads[i];
         out += i == 0 ? "\n" : ",\n";
-        out += "    {\"id\": " + JsonNumber(Cell(threads[i], 1)) +
-               ", \"scope\": " + JsonString(Cell(threads[i], 2)) +
-               ", \"checked\": " + (threads[i].Checked ? "true" : "false") + "}";
+        out += "    {\"id\": " + std::to_string(run.Threads[i].ThreadId) +
+               ", \"scope\": " + JsonString(run.Threads[i].Scope) +
+               ", \"checked\": " + (checked ? "true" : "false") + "}";
     }
-    out += threads.empty() ? "],\n" : "\n  ],\n";
+    out += run.Threads.empty() ? "],\n" : "\n  ],\n";
     out += "  \"lines\": [";
-    const auto& rows = lists.ReportList.Rows;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const ListRow& row = rows[i];
-        const int hitsHeat = HeatOf(row, kHitsColumn);
-        const int timeHeat = HeatOf(row, kTimeColumn);
+    const auto& lines = run.Program.LinesOfCode;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const LineReport& figures = report.Figures.Lines[i];
+        const LineTexts texts = TextsOf(lines[i], figures);
         out += i == 0 ? "\n" : ",\n";
-        out += "    {\"file\": " + JsonNumber(Cell(row, kFileColumn)) +
-               ", \"line\": " + JsonNumber(Cell(row, kLineColumn)) +
-               ", \"hits\": " + JsonNumber(Cell(row, kHitsColumn)) +
-               ", \"time_ms\": " + JsonNumber(Cell(row, kTimeColumn)) +
-               ", \"hits_heat\": " + (hitsHeat < 0 ? "null" : std::to_string(hitsHeat)) +
-               ", \"time_heat\": " + (timeHeat < 0 ? "null" : std::to_string(timeHeat)) +
-               ", \"code\": " + JsonString(Cell(row, kCodeColumn)) + "}";
+        out += "    {\"file\": " + JsonNumber(texts.File) +
+               ", \"line\": " + JsonNumber(texts.Line) + ", \"hits\": " + JsonNumber(texts.Hits) +
+               ", \"time_ms\": " + JsonNumber(texts.Time) +
+               ", \"hits_heat\": " + HeatText(figures.HitsHeat, "null") +
+               ", \"time_heat\": " + HeatText(figures.TimeHeat, "null") +
+               ", \"code\": " + JsonString(lines[i].Code) + "}";
     }
-    out += rows.empty() ? "]\n" : "\n  ]\n";
+    out += lines.empty() ? "]\n" : "\n  ]\n";
     out += "}\n";
     return out;
 }
 
-std::string TextReport(const AnalyzerLists& lists, const ReportHeading& heading) {
-    const auto& rows = lists.ReportList.Rows;
+std::string TextReport(const RunReport& report) {
+    const LoadedRun& run = report.Run;
+    const auto& lines = run.Program.LinesOfCode;
+    const std::vector<LineTexts> texts = AllTexts(report);
     std::size_t fileWidth = 4;
     std::size_t lineWidth = 4;
     std::size_t hitsWidth = 4;
     std::size_t timeWidth = 9;
-    std::size_t withResults = 0;
-    for (const ListRow& row : rows) {
-        fileWidth = std::max(fileWidth, Cell(row, kFileColumn).size());
-        lineWidth = std::max(lineWidth, Cell(row, kLineColumn).size());
-        hitsWidth = std::max(hitsWidth, Cell(row, kHitsColumn).size());
-        timeWidth = std::max(timeWidth, Cell(row, kTimeColumn).size());
-        withResults += HasResults(row) ? 1 : 0;
+    for (const LineTexts& line : texts) {
+        fileWidth = std::max(fileWidth, line.File.size());
+        lineWidth = std::max(lineWidth, line.Line.size());
+        hitsWidth = std::max(hitsWidth, line.Hits.size());
+        timeWidth = std::max(timeWidth, line.Time.size());
     }
     std::size_t checkedThreads = 0;
-    for (const ListRow& thread : lists.ThreadList.Rows) {
-        checkedThreads += thread.Checked ? 1 : 0;
+    for (std::size_t i = 0; i < run.Threads.size(); ++i) {
+        checkedThreads += i < report.Threads.size() && report.Threads[i] ? 1 : 0;
     }
 
     std::string out;
-    out += "Run:      " + heading.RunFile + "\n";
-    out += "Program:  " + heading.ProgramPath + "\n";
-    out += "Started:  " + heading.Started + "\n";
-    out += "Mode:     " + heading.Mode + "    Threads: " + std::to_string(checkedThreads) + " of " +
-           std::to_string(lists.ThreadList.RowCount()) +
-           "    Full red at hits: " + ThresholdText(heading.MaxHitsForFullRed) +
-           ", time (ms): " + ThresholdText(heading.MaxTimeForFullRed) + "\n";
-    out += "Lines:    " + std::to_string(rows.size()) + ", " + std::to_string(withResults) +
-           " with results\n\n";
+    out += "Run:      " + report.RunFile + "\n";
+    out += "Program:  " + run.Record.Path + "\n";
+    out += "Started:  " + FormatTimestamp(run.Record.Timestamp) + "\n";
+    out += "Mode:     " + std::string(TimeModeName(report.Figures.Mode)) +
+           "    Threads: " + std::to_string(checkedThreads) + " of " +
+           std::to_string(run.Threads.size()) +
+           "    Full red at hits: " + ThresholdText(report.Scale.MaxHitsForFullRed) +
+           ", time (ms): " + ThresholdText(report.Scale.MaxTimeForFullRed) + "\n";
+    out += "Lines:    " + std::to_string(lines.size()) + ", " +
+           std::to_string(report.Figures.LinesWithResults) + " with results\n\n";
 
-    const std::string header = PadLeft("File", fileWidth) + "  " + PadLeft("Line", lineWidth) +
-                               "  " + PadLeft("Hits", hitsWidth) + "  " +
-                               PadLeft("Time (ms)", timeWidth) + "  " + std::string("Heat      ") +
-                               "  Code\n";
-    out += header;
-    for (const ListRow& row : rows) {
-        out += PadLeft(Cell(row, kFileColumn), fileWidth) + "  " +
-               PadLeft(Cell(row, kLineColumn), lineWidth) + "  " +
-               PadLeft(Cell(row, kHitsColumn), hitsWidth) + "  " +
-               PadLeft(Cell(row, kTimeColumn), timeWidth) + "  " +
-               HeatBar(HeatOf(row, kTimeColumn)) + "  " + Cell(row, kCodeColumn) + "\n";
+    out += PadLeft("File", fileWidth) + "  " + PadLeft("Line", lineWidth) + "  " +
+           PadLeft("Hits", hitsWidth) + "  " + PadLeft("Time (ms)", timeWidth) + "  " +
+           "Heat      " + "  Code\n";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out += PadLeft(texts[i].File, fileWidth) + "  " + PadLeft(texts[i].Line, lineWidth) + "  " +
+               PadLeft(texts[i].Hits, hitsWidth) + "  " + PadLeft(texts[i].Time, timeWidth) + "  " +
+               HeatBar(report.Figures.Lines[i].TimeHeat) + "  " + lines[i].Code + "\n";
     }
 
     // The hottest lines, by the time shown (ties keep report order).
     std::vector<std::pair<double, std::size_t>> timed;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (HasResults(rows[i])) {
-            timed.emplace_back(std::strtod(Cell(rows[i], kTimeColumn).c_str(), nullptr), i);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const LineReport& figures = report.Figures.Lines[i];
+        if (figures.HasResults) {
+            timed.emplace_back(ReportedMilliseconds(figures.TimeNanos), i);
         }
     }
     std::stable_sort(timed.begin(), timed.end(),
@@ -220,20 +233,18 @@ std::string TextReport(const AnalyzerLists& lists, const ReportHeading& heading)
     timed.resize(std::min(timed.size(), kTopLines));
     out += "\nTop " + std::to_string(timed.size()) + " by time:\n";
     for (std::size_t rank = 0; rank < timed.size(); ++rank) {
-        const ListRow& row = rows[timed[rank].second];
-        out += PadLeft(std::to_string(rank + 1), 4) + ".  " +
-               PadLeft(Cell(row, kTimeColumn), timeWidth) + " ms  " +
-               PadLeft(Cell(row, kHitsColumn), hitsWidth) + " hits  file " +
-               Cell(row, kFileColumn) + " line " + Cell(row, kLineColumn) + "  " +
-               Cell(row, kCodeColumn) + "\n";
+        const std::size_t i = timed[rank].second;
+        out += PadLeft(std::to_string(rank + 1), 4) + ".  " + PadLeft(texts[i].Time, timeWidth) +
+               " ms  " + PadLeft(texts[i].Hits, hitsWidth) + " hits  file " + texts[i].File +
+               " line " + texts[i].Line + "  " + lines[i].Code + "\n";
     }
     return out;
 }
 
-std::string ThreadsCsv(const AnalyzerLists& lists) {
+std::string ThreadsCsv(const LoadedRun& run) {
     std::string out = "id,scope\n";
-    for (const ListRow& row : lists.ThreadList.Rows) {
-        out += CsvField(Cell(row, 1)) + "," + CsvField(Cell(row, 2)) + "\n";
+    for (const ThreadInfo& thread : run.Threads) {
+        out += CsvField(std::to_string(thread.ThreadId)) + "," + CsvField(thread.Scope) + "\n";
     }
     return out;
 }

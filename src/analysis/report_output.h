@@ -1,20 +1,22 @@
 #pragma once
 
-#include "analysis/list_data.h"
+#include "analysis/check_sets.h"
+#include "analysis/loaded_run.h"
+#include "analysis/report_figures.h"
 
 #include <string>
 #include <string_view>
 
 namespace tickscope {
 
-// What the report printers show besides the report rows.
-struct ReportHeading {
-    std::string RunFile;
-    std::string ProgramPath;
-    std::string Started; // formatted timestamp
-    std::string Mode;    // all, avg, max, min
-    int MaxHitsForFullRed = 0;
-    int MaxTimeForFullRed = 0;
+// A report of one loaded run as the report tool prints it: the figures for the checked
+// threads and the thresholds it was computed with.
+struct RunReport {
+    const LoadedRun& Run;
+    const ThreadChecks& Threads;
+    const ReportFigures& Figures;
+    HeatScale Scale;
+    std::string RunFile; // as the user named it
 };
 
 // A field of a CSV record (RFC 4180): quoted when it holds a comma, a quote, CR or LF.
@@ -24,21 +26,17 @@ std::string CsvField(std::string_view text);
 // escaped, bytes from 0x7F up written as \u00XX (the bytes taken as Latin-1).
 std::string JsonString(std::string_view text);
 
-// Red of the heat background of a Hits or Time cell, or -1 when the row is not coloured
-// (unchecked, or without results).
-int HeatOf(const ListRow& row, int column);
-
 // The report as CSV: header "file,line,hits,time_ms,hits_heat,time_heat,code", one record
-// per report row, LF line ends.
-std::string CsvReport(const AnalyzerLists& lists);
+// per line of code, LF line ends.
+std::string CsvReport(const RunReport& report);
 
 // The report and the threads as one JSON object.
-std::string JsonReport(const AnalyzerLists& lists, const ReportHeading& heading);
+std::string JsonReport(const RunReport& report);
 
 // A table for people: every line with a heat bar, then the ten lines that took most time.
-std::string TextReport(const AnalyzerLists& lists, const ReportHeading& heading);
+std::string TextReport(const RunReport& report);
 
 // "id,scope" and one record per thread.
-std::string ThreadsCsv(const AnalyzerLists& lists);
+std::string ThreadsCsv(const LoadedRun& run);
 
 } // namespace tickscope

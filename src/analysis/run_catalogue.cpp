@@ -1,21 +1,16 @@
 #include "analysis/run_catalogue.h"
 
-#include "analysis/key_value_file.h"
-#include "instrument/run_files.h"
 #include "platform/platform.h"
+#include "runfiles/run_information.h"
 #include "source/text_utils.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <unordered_set>
 
 namespace tickscope {
 
 namespace {
-
-constexpr std::array<std::string_view, 4> kHeaderKeys = {"Path", "LinesOfCode", "SourceFileIds",
-                                                         "ScopeIds"};
 
 std::string_view BaseName(std::string_view path) {
     const auto slash = path.find_last_of("\\/");
@@ -38,34 +33,22 @@ void CivilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) 
 
 } // namespace
 
-std::string RunFolder(const std::string& homeFolder) {
-    return homeFolder + "Tickscope" + platform::PathSeparator();
-}
-
 RunRecord CatalogueRunFile(const std::string& fileName) {
     RunRecord record;
     record.FileName = fileName;
     const std::string_view name = BaseName(fileName);
     record.Timestamp = ParseInteger32(name.substr(0, name.find('-')));
 
-    KeyValueFile file;
-    file.Open(fileName, [](std::string_view group, std::string_view key) {
-        return group == kPreProgramInfosGroup &&
-               std::find(kHeaderKeys.begin(), kHeaderKeys.end(), key) != kHeaderKeys.end();
-    });
-    file.UseGroup(kPreProgramInfosGroup);
-    record.Path = file.ReadString("Path");
-    record.LineCount = ParseInteger32(file.ReadString("LinesOfCode"));
-    record.SourceFileCount = ParseInteger32(file.ReadString("SourceFileIds"));
-    record.ScopeCount = ParseInteger32(file.ReadString("ScopeIds"));
+    const RunHeader header = ReadRunHeader(fileName);
+    record.Path = header.Path;
+    record.LineCount = header.LineCount;
+    record.SourceFileCount = header.SourceFileCount;
+    record.ScopeCount = header.ScopeCount;
     return record;
 }
 
-bool BuildRunCatalogue(const std::string& homeFolder, RunCatalogue& catalogue,
-                       AnalyzerLists& lists) {
+bool BuildRunCatalogue(const std::string& homeFolder, RunCatalogue& catalogue) {
     catalogue.Records.clear();
-    lists.ProgramCombo.Entries.clear();
-    lists.ProgramCombo.Selected = -1;
     const std::string folder = RunFolder(homeFolder);
     const auto names = platform::ListFolder(folder, ".tkr");
     if (!names) {
@@ -78,16 +61,21 @@ bool BuildRunCatalogue(const std::string& homeFolder, RunCatalogue& catalogue,
     std::stable_sort(
         catalogue.Records.begin(), catalogue.Records.end(),
         [](const RunRecord& a, const RunRecord& b) { return a.Timestamp > b.Timestamp; });
+    return true;
+}
+
+std::vector<std::string> ProgramNames(const RunCatalogue& catalogue) {
     // A set of the names listed so far: a folder of many programs is not searched once
     // per run.
     std::unordered_set<std::string> listed;
+    std::vector<std::string> names;
     for (const RunRecord& record : catalogue.Records) {
         std::string program = ProgramName(record);
         if (listed.insert(program).second) {
-            lists.ProgramCombo.Entries.push_back(std::move(program));
+            names.push_back(std::move(program));
         }
     }
-    return true;
+    return names;
 }
 
 std::string ProgramName(const RunRecord& record) {
@@ -103,17 +91,6 @@ std::vector<const RunRecord*> RunsOfProgram(const RunCatalogue& catalogue,
         }
     }
     return runs;
-}
-
-RunRecord* FindRun(RunCatalogue& catalogue, const std::string& programName,
-                   const std::string& formattedTimestamp) {
-    for (RunRecord& record : catalogue.Records) {
-        if (BaseName(record.Path) == programName &&
-            FormatTimestamp(record.Timestamp) == formattedTimestamp) {
-            return &record;
-        }
-    }
-    return nullptr;
 }
 
 std::string FormatTimestamp(std::int64_t timestamp) {
@@ -132,18 +109,6 @@ std::string FormatTimestamp(std::int64_t timestamp) {
                   static_cast<long long>(year), month, day, static_cast<int>(seconds / 3600),
                   static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
     return text;
-}
-
-bool ChooseProgram(const RunCatalogue& catalogue, const std::string& programName,
-                   AnalyzerLists& lists) {
-    lists.RunList.Clear();
-    lists.SourceFileList.Clear();
-    lists.ReportList.Clear();
-    lists.ThreadList.Clear();
-    for (const RunRecord* record : RunsOfProgram(catalogue, programName)) {
-        lists.RunList.AddRow({FormatTimestamp(record->Timestamp), ""});
-    }
-    return lists.RunList.RowCount() > 0;
 }
 
 } // namespace tickscope

@@ -10,7 +10,6 @@ namespace tickscope {
 
 namespace {
 
-constexpr const char* kQuestionTitle = "Tickscope";
 constexpr const char* kQuestionText = "Build executable with Tickscope monitoring-code?";
 
 // Whether `path` names one of the files the program was read from (the source file as
@@ -44,7 +43,7 @@ void WriteOutput(const std::string& path, const std::string& content, const Prog
 } // namespace
 
 void RunBuildMode(const BuildSettings& settings, Requesters& requesters) {
-    if (!requesters.AskYesNo(kQuestionTitle, kQuestionText)) {
+    if (!requesters.AskYesNo(kTickscopeTitle, kQuestionText)) {
         return;
     }
     ProgramInfo program;

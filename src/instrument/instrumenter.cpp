@@ -1,7 +1,7 @@
 #include "instrument/instrumenter.h"
 
 #include "instrument/instruction_rules.h"
-#include "instrument/program_info_file.h"
+#include "runfiles/program_info_file.h"
 #include "source/text_utils.h"
 
 #include <vector>
@@ -35,22 +35,19 @@ bool HasScope(const ProgramInfo& program, std::string_view lowerName) {
     return false;
 }
 
-bool Contains(const std::string& text, std::string_view part) {
-    return text.find(part) != std::string::npos;
-}
-
 // Puts tickscope_End() before the EndProcedure that follows the DetachProcess head.
 bool InsertEndIntoDetach(ProgramInfo& program) {
     bool headSeen = false;
     for (LineOfCode& line : program.LinesOfCode) {
         OutputList& lines = line.OutputLines;
         for (auto it = lines.begin(); it != lines.end(); ++it) {
-            const std::string lower = LowerAscii(*it);
-            if (headSeen && Contains(lower, "endprocedure")) {
+            const std::string& element = *it;
+            if (headSeen && ContainsIgnoringAsciiCase(element, "endprocedure")) {
                 lines.insert(it, kEndCall);
                 return true;
             }
-            if (Contains(lower, "proceduredll") && Contains(lower, "detachprocess")) {
+            if (ContainsIgnoringAsciiCase(element, "proceduredll") &&
+                ContainsIgnoringAsciiCase(element, "detachprocess")) {
                 headSeen = true;
             }
         }
@@ -63,8 +60,8 @@ void InsertBeginIntoAttach(ProgramInfo& program) {
     for (LineOfCode& line : program.LinesOfCode) {
         OutputList& lines = line.OutputLines;
         for (auto it = lines.begin(); it != lines.end(); ++it) {
-            const std::string lower = LowerAscii(*it);
-            if (Contains(lower, "proceduredll") && Contains(lower, "attachprocess")) {
+            if (ContainsIgnoringAsciiCase(*it, "proceduredll") &&
+                ContainsIgnoringAsciiCase(*it, "attachprocess")) {
                 lines.insert(it + 1, "tickscope_InitHiresTiming() : tickscope_Begin()");
                 return;
             }

@@ -1,5 +1,8 @@
 #include "instrument/probe_text.h"
 
+#include "source/text_utils.h"
+
+#include <algorithm>
 #include <charconv>
 
 namespace tickscope {
@@ -30,6 +33,26 @@ std::string ProbeText(ProbeKind kind, int sourceFileId, int lineNumber, int inst
     text += overrideStackframe ? ", #True" : ", #False";
     text += probesForX86 ? ")\n! popad\n! popf" : ")";
     return text;
+}
+
+std::optional<ProbeCall> ParseProbeText(std::string_view element) {
+    for (const ProbeKind kind : {ProbeKind::Start, ProbeKind::Stop}) {
+        const std::string_view name =
+            kind == ProbeKind::Start ? "tickscope_AddStartEntry(" : "tickscope_AddStopEntry(";
+        const auto at = element.find(name);
+        if (at == std::string_view::npos) {
+            continue;
+        }
+        std::string_view rest = element.substr(at + name.size());
+        int numbers[3] = {};
+        for (int& number : numbers) {
+            number = ParseInteger32(rest);
+            rest = rest.substr(std::min(rest.find(',') + 1, rest.size()));
+        }
+        return ProbeCall{kind, numbers[0], numbers[1], numbers[2],
+                         rest.find("#True") != std::string_view::npos};
+    }
+    return std::nullopt;
 }
 
 } // namespace tickscope

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <compare>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tickscope {
 
@@ -11,5 +14,19 @@ enum class ProbeKind { Start, Stop };
 // and registers around the call on lines of their own (joined by LF in one element).
 std::string ProbeText(ProbeKind kind, int sourceFileId, int lineNumber, int instructionNumber,
                       bool overrideStackframe, bool probesForX86);
+
+// The numbers a probe element carries.
+struct ProbeCall {
+    ProbeKind Kind = ProbeKind::Start;
+    int SourceFileId = 0;
+    int LineNumber = 0;
+    int InstructionNumber = 0;
+    bool OverrideStackframe = false;
+    auto operator<=>(const ProbeCall&) const = default;
+};
+
+// The inverse of ProbeText: the call an element of the instrumented text holds (in either
+// form), nothing for an element without a probe.
+std::optional<ProbeCall> ParseProbeText(std::string_view element);
 
 } // namespace tickscope

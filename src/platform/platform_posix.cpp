@@ -1,5 +1,3 @@
-#ifndef _WIN32
-
 #include "platform/platform.h"
 
 #include <atomic>
@@ -204,5 +202,3 @@ std::int64_t CurrentThreadId() {
 }
 
 } // namespace tickscope::platform
-
-#endif

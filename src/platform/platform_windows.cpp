@@ -1,5 +1,3 @@
-#ifdef _WIN32
-
 #include "platform/platform.h"
 
 // windows.h must come first: shlobj.h relies on its declarations.
@@ -208,5 +206,3 @@ std::int64_t CurrentThreadId() {
 }
 
 } // namespace tickscope::platform
-
-#endif

@@ -10,7 +10,7 @@ namespace tickscope {
 // Text -> integer table with insert-or-overwrite. Entries are traversed in the order
 // their keys were first inserted, so every file written from a table is reproducible.
 class IdTable {
-public:
+  public:
     using Entry = std::pair<std::string, int>;
 
     void Set(const std::string& key, int value) {
@@ -37,7 +37,7 @@ public:
     auto begin() const { return entries_.begin(); }
     auto end() const { return entries_.end(); }
 
-private:
+  private:
     std::vector<Entry> entries_;
     std::unordered_map<std::string, std::size_t> index_;
 };

@@ -19,8 +19,8 @@ LabelPatterns::Compiled* Compile(const char* pattern) {
     int error = 0;
     PCRE2_SIZE offset = 0;
     auto* compiled = new LabelPatterns::Compiled;
-    compiled->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED,
-                                   0, &error, &offset, nullptr);
+    compiled->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED, 0,
+                                   &error, &offset, nullptr);
     if (!compiled->code) {
         std::fprintf(stderr, "tickscope: cannot compile pattern %s\n", pattern);
         std::abort();
@@ -39,9 +39,10 @@ bool Search(const LabelPatterns::Compiled* compiled, std::string_view text) {
     thread_local MatchData holder;
     pcre2_match_data* matchData = holder.data;
     const auto* subject = reinterpret_cast<PCRE2_SPTR>(text.data());
-    const int rc = compiled->jit
-                       ? pcre2_jit_match(compiled->code, subject, text.size(), 0, 0, matchData, nullptr)
-                       : pcre2_match(compiled->code, subject, text.size(), 0, 0, matchData, nullptr);
+    const int rc =
+        compiled->jit
+            ? pcre2_jit_match(compiled->code, subject, text.size(), 0, 0, matchData, nullptr)
+            : pcre2_match(compiled->code, subject, text.size(), 0, 0, matchData, nullptr);
     return rc >= 0;
 }
 
@@ -62,7 +63,9 @@ const LabelPatterns& LabelPatterns::Get() {
     return patterns;
 }
 
-bool LabelPatterns::MatchesLabel(std::string_view text) const { return Search(label_, text); }
+bool LabelPatterns::MatchesLabel(std::string_view text) const {
+    return Search(label_, text);
+}
 
 bool LabelPatterns::MatchesSymbolLabel(std::string_view text) const {
     return Search(symbolLabel_, text);

@@ -7,7 +7,7 @@ namespace tickscope {
 // The two label tests, compiled once with PCRE2 (no options, JIT) and searched unanchored:
 // LabelPattern "\w*?[a-zA-Z0-9_]+?[ ]*:" and SymbolLabelPattern "\w*?[!@]+?[ ]*:".
 class LabelPatterns {
-public:
+  public:
     static const LabelPatterns& Get();
 
     bool MatchesLabel(std::string_view text) const;
@@ -21,7 +21,7 @@ public:
 
     struct Compiled; // PCRE2 code, defined in the implementation
 
-private:
+  private:
     LabelPatterns();
     ~LabelPatterns();
     Compiled* label_;

@@ -13,8 +13,8 @@ inline constexpr const char* kMainScopeName = "***main***";
 // One statement of a line.
 struct Instruction {
     std::string Code;
-    int ScopeId = 0;       // 0 inside declarative blocks
-    std::string BlockKey;  // InstructionKey of the opener this closes or continues, or ""
+    int ScopeId = 0;      // 0 inside declarative blocks
+    std::string BlockKey; // InstructionKey of the opener this closes or continues, or ""
     int InstructionNumber = 0;
 };
 

@@ -1,10 +1,12 @@
 #include "source/source_loader.h"
 
+#include "platform/file_reading.h"
 #include "platform/platform.h"
 #include "source/line_scanning.h"
 #include "source/parser_passes.h"
 #include "source/path_resolution.h"
 #include "source/source_reader.h"
+#include "source/text_utils.h"
 
 #include <deque>
 #include <optional>
@@ -42,20 +44,7 @@ enum class Directive { None, IncludePath, IncludeFile, XIncludeFile };
 // lower-cased line, and masking never adds letters, so a line without "include" in any
 // letter case cannot hold a directive; most lines are spared the search.
 bool MayHoldDirective(std::string_view line) {
-    static constexpr std::string_view kCommon = "include";
-    if (line.size() < kCommon.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i + kCommon.size() <= line.size(); ++i) {
-        std::size_t k = 0;
-        while (k < kCommon.size() && (line[i + k] | 0x20) == kCommon[k]) {
-            ++k;
-        }
-        if (k == kCommon.size()) {
-            return true;
-        }
-    }
-    return false;
+    return ContainsIgnoringAsciiCase(line, "include");
 }
 
 // The one load that a call of LoadSource runs. Files are read with an explicit stack
@@ -89,7 +78,7 @@ class SourceLoad {
     std::string Enter(const std::string& fileName, const std::string& includePath) {
         ResolvedInclude resolved = ResolveInclude(fileName, includePath, style_);
         std::string handedBack = resolved.IncludePath;
-        std::optional<std::string> bytes = ReadWholeFile(resolved.PathToOpen);
+        std::optional<std::string> bytes = platform::ReadWholeFile(resolved.PathToOpen);
         if (bytes) {
             Push(std::move(resolved), std::move(*bytes));
         }
@@ -156,7 +145,7 @@ class SourceLoad {
         }
 
         ResolvedInclude resolved = ResolveInclude(argument, file.IncludePath, style_);
-        std::optional<std::string> bytes = ReadWholeFile(resolved.PathToOpen);
+        std::optional<std::string> bytes = platform::ReadWholeFile(resolved.PathToOpen);
         std::string fingerprint = bytes ? Md5Hex(*bytes) : std::string();
         // Files are recognised by content: a copy under another name counts as taken in.
         const bool seen = !includedFingerprints_.insert(std::move(fingerprint)).second;
@@ -192,7 +181,7 @@ std::string LoadSource(const std::string& fileName, const std::string& includePa
 }
 
 std::string FileFingerprint(const std::string& path) {
-    const std::optional<std::string> bytes = ReadWholeFile(path);
+    const std::optional<std::string> bytes = platform::ReadWholeFile(path);
     return bytes ? Md5Hex(*bytes) : std::string();
 }
 

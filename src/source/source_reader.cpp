@@ -3,75 +3,17 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <memory>
-#include <new>
-#include <system_error>
 
 namespace tickscope {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// No source file comes near this size; a larger file is taken as one that cannot be read.
-constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{1} << 28;
 
 bool StartsWithBytes(std::string_view bytes, std::string_view prefix) {
     return bytes.size() >= prefix.size() && bytes.compare(0, prefix.size(), prefix) == 0;
 }
 
 } // namespace
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    if (path.empty() || path.find('\0') != std::string::npos) {
-        return std::nullopt;
-    }
-    // Only regular files: opening a pipe could block, and a folder has no bytes to read.
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (error || !std::filesystem::is_regular_file(status)) {
-        return std::nullopt;
-    }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        return std::nullopt;
-    }
-    const auto expected = std::filesystem::file_size(path, error);
-    if (!error && expected > kMaxFileBytes) {
-        return std::nullopt;
-    }
-    std::string content;
-    try {
-        // Read until the end even if the file grew since its size was taken; pseudo-files
-        // report a size of 0 and may never end (/proc/self/pagemap), hence the limit.
-        std::size_t used = 0;
-        content.resize(error || expected == 0 ? 4096 : static_cast<std::size_t>(expected) + 1);
-        while (true) {
-            const std::size_t got =
-                std::fread(content.data() + used, 1, content.size() - used, file.get());
-            used += got;
-            if (used < content.size()) {
-                if (std::ferror(file.get())) {
-                    return std::nullopt;
-                }
-                break;
-            }
-            if (content.size() >= kMaxFileBytes) {
-                return std::nullopt;
-            }
-            content.resize(content.size() * 2);
-        }
-        content.resize(used);
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
-    return content;
-}
 
 std::size_t ByteOrderMarkLength(std::string_view bytes) {
     using namespace std::string_view_literals;

@@ -7,11 +7,6 @@
 
 namespace tickscope {
 
-// The whole content of a regular file, read in one go; nothing when the name holds a NUL
-// byte, names no regular file (a folder, a pipe, a device) or the file cannot be read,
-// which includes files of 256 MB or more and pseudo-files that do not end.
-std::optional<std::string> ReadWholeFile(const std::string& path);
-
 // Length of the byte-order mark at the start of the bytes (UTF-8, UTF-16 or UTF-32 in
 // either byte order), 0 when there is none.
 std::size_t ByteOrderMarkLength(std::string_view bytes);

@@ -1,5 +1,7 @@
 #include "source/text_utils.h"
 
+#include <cstdint>
+
 namespace tickscope {
 
 std::string LowerAscii(std::string_view text) {
@@ -95,6 +97,60 @@ std::int64_t ParseInteger(std::string_view text) {
 
 std::int32_t ParseInteger32(std::string_view text) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(ParseInteger(text)));
+}
+
+std::int64_t ParseKeyIndex(std::string_view digits) {
+    if (digits.empty() || digits.size() > 9 || digits.front() == '0') {
+        return -1;
+    }
+    std::int64_t value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::optional<std::int32_t> ParseDecimalInt32(std::string_view text) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string_view digits = text.substr(negative ? 1 : 0);
+    if (digits.empty() || digits.size() > 10) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    value = negative ? -value : value;
+    if (value < INT32_MIN || value > INT32_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view lowerNeedle) {
+    if (lowerNeedle.size() > text.size()) {
+        return false;
+    }
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    const std::size_t last = text.size() - lowerNeedle.size();
+    for (std::size_t i = 0; i <= last; ++i) {
+        std::size_t j = 0;
+        while (j < lowerNeedle.size() && lower(text[i + j]) == lowerNeedle[j]) {
+            ++j;
+        }
+        if (j == lowerNeedle.size()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace tickscope

@@ -3,6 +3,7 @@
 #include "ui/analyzer_session.h"
 #include "ui/main_window.h"
 #include "ui/qt_requesters.h"
+#include "ui/selection_dialog.h"
 
 namespace tickscope {
 

@@ -1,23 +1,19 @@
 #include "ui/analyzer_controller.h"
 
+#include "analysis/run_loading.h"
+#include "ui/action_menu.h"
 #include "ui/list_view.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
+#include "ui/report_presenter.h"
 
 #include <QCoreApplication>
 #include <QPushButton>
 
 namespace tickscope {
 
-namespace {
-const ProgramInfo& NoProgram() {
-    static const ProgramInfo empty;
-    return empty;
-}
-} // namespace
-
 AnalyzerController::AnalyzerController(AnalyzerParts parts)
-    : parts_(parts), heat_(parts.Window, settings_, analysis_), gate_(&parts.Window) {}
+    : parts_(parts), heat_(parts.Window, settings_, run_), gate_(&parts.Window) {}
 
 bool AnalyzerController::Dispatch(const AnalyzerEvent& event) {
     if (running_) {
@@ -89,10 +85,11 @@ void AnalyzerController::OnMenu(int id) {
     ListData& report = parts_.Window.Lists().ReportList;
     ListView* reportView = parts_.Window.List(kReportList);
     const int remembered = report.FirstSelectedRow();
-    if (const CheckAction action = CheckActionForItem(id)) {
-        CheckActionContext context{parts_.Window.Lists(), loaded_ ? loaded_->Program : NoProgram(),
-                                   analysis_, parts_.Chooser};
-        action(context);
+    if (const std::optional<CheckAction> action = CheckActionForItem(id)) {
+        LineChecks lines = LineChecksOf(report);
+        CheckActionContext context{lines, run_, parts_.Chooser};
+        RunCheckAction(*action, context);
+        ShowLineChecks(report, lines);
         heat_.RefreshReport();
         report.SelectOnly(remembered);
         reportView->ShowSelectionFromData();
@@ -110,9 +107,11 @@ void AnalyzerController::OnMenu(int id) {
 
 void AnalyzerController::ChooseProgramCommand() {
     AnalyzerLists& lists = parts_.Window.Lists();
-    const bool hasRuns = ChooseProgram(parts_.Catalogue, lists.ProgramCombo.SelectedText(), lists);
+    listedRuns_ = RunsOfProgram(parts_.Catalogue, lists.ProgramCombo.SelectedText());
+    ShowRuns(lists, listedRuns_);
+    heat_.ForgetHeats();
     ShowListsFromData();
-    if (hasRuns) {
+    if (!listedRuns_.empty()) {
         parts_.Window.List(kRunList)->setFocus();
     }
 }
@@ -120,13 +119,15 @@ void AnalyzerController::ChooseProgramCommand() {
 void AnalyzerController::LoadRunCommand() {
     AnalyzerLists& lists = parts_.Window.Lists();
     const int row = lists.RunList.FirstSelectedRow();
-    RunRecord* record = FindRun(parts_.Catalogue, lists.ProgramCombo.SelectedText(),
-                                lists.RunList.CellText(static_cast<std::size_t>(row), 0));
-    if (!record) {
+    if (row < 0 || static_cast<std::size_t>(row) >= listedRuns_.size()) {
         return;
     }
-    LoadRun(parts_.Catalogue, *record, lists, analysis_, parts_.Progress);
+    const RunRecord* record = listedRuns_[static_cast<std::size_t>(row)];
+    run_ = LoadedRun{}; // one run at a time: the previous one goes before the next is read
+    run_ = LoadRun(*record, parts_.Progress);
     loaded_ = record;
+    ShowLoadedRun(lists, run_);
+    heat_.ForgetHeats();
     ShowListsFromData();
     heat_.RefreshReport();
     FocusReport();

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "analysis/attribution.h"
 #include "analysis/check_actions.h"
+#include "analysis/loaded_run.h"
 #include "analysis/progress.h"
 #include "analysis/run_catalogue.h"
-#include "analysis/run_loading.h"
 #include "platform/requesters.h"
 #include "ui/heat_view.h"
 #include "ui/input_gate.h"
@@ -39,10 +38,11 @@ class AnalyzerController {
     bool Finished() const { return finished_; }
 
     AnalyzerSettings& Settings() { return settings_; }
-    const RunAnalysis& Analysis() const { return analysis_; }
+    // The run shown; an empty run before the first load.
+    const LoadedRun& Run() const { return run_; }
     HeatView& Heat() { return heat_; }
-    // The run shown, nullptr before the first load.
-    const RunRecord* LoadedRun() const { return loaded_; }
+    // The record of the run shown, nullptr before the first load.
+    const RunRecord* LoadedRecord() const { return loaded_; }
 
   private:
     void OnControl(const AnalyzerEvent& event);
@@ -55,10 +55,12 @@ class AnalyzerController {
 
     AnalyzerParts parts_;
     AnalyzerSettings settings_;
-    RunAnalysis analysis_;
+    LoadedRun run_;
     HeatView heat_;
     InputGate gate_;
-    RunRecord* loaded_ = nullptr;
+    // The runs listed in the run list, row by row, and the one loaded.
+    std::vector<const RunRecord*> listedRuns_;
+    const RunRecord* loaded_ = nullptr;
     bool running_ = false;
     bool finished_ = false;
 };

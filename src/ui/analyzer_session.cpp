@@ -4,6 +4,7 @@
 #include "ui/busy_window.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
+#include "ui/report_presenter.h"
 #include "ui/resize_rules.h"
 #include "ui/selection_dialog.h"
 #include "ui/widget_resize_host.h"
@@ -32,13 +33,6 @@ QFont ReportFont() {
 }
 } // namespace
 
-std::string DialogListChooser::SelectFromList(const std::string& title, const std::string& prompt,
-                                              const std::string& columnTitles,
-                                              const std::string& columnWidths,
-                                              const std::string& rows) {
-    return tickscope::SelectFromList(title, prompt, columnTitles, columnWidths, rows, parent_);
-}
-
 AnalyzerSession::AnalyzerSession(Requesters& requesters, ListChooser& chooser)
     : requesters_(requesters), chooser_(chooser) {}
 
@@ -66,11 +60,12 @@ bool AnalyzerSession::Open(const std::string& homeFolder) {
     resize_->RegisterResizeRule(kMainWindowId, kReportButton, 0, 1, 0, 0, false);
     resize_->RegisterResizeRule(kMainWindowId, kRefreshButton, 0, 1, 0, 0, false);
     window_->show();
-    if (!BuildRunCatalogue(homeFolder, catalogue_, lists_)) {
-        requesters_.ShowMessage("Tickscope", kNoRunsMessage);
+    if (!BuildRunCatalogue(homeFolder, catalogue_)) {
+        requesters_.ShowMessage(kTickscopeTitle, kNoRunsMessage);
         window_->hide();
         return false;
     }
+    ShowProgramNames(lists_, ProgramNames(catalogue_));
     window_->ShowCombo(kProgramCombo);
     window_->FillModeCombo();
     window_->CreateActionsMenu();

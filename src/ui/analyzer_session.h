@@ -1,15 +1,14 @@
 #pragma once
 
 #include "analysis/check_actions.h"
-#include "analysis/list_data.h"
 #include "analysis/run_catalogue.h"
 #include "platform/requesters.h"
+#include "ui/list_data.h"
 
 #include <memory>
 #include <string>
 
 class QEventLoop;
-class QWidget;
 
 namespace tickscope {
 
@@ -19,19 +18,6 @@ class MainWindow;
 class ProgressWindow;
 class ResizeManager;
 class WidgetResizeHost;
-
-// Picks a row with the selection dialog, centred over the main window.
-class DialogListChooser : public ListChooser {
-  public:
-    explicit DialogListChooser(QWidget* parent = nullptr) : parent_(parent) {}
-    void SetParent(QWidget* parent) { parent_ = parent; }
-    std::string SelectFromList(const std::string& title, const std::string& prompt,
-                               const std::string& columnTitles, const std::string& columnWidths,
-                               const std::string& rows) override;
-
-  private:
-    QWidget* parent_;
-};
 
 // One analysis session: the lists, the run catalogue, the main window with its resize
 // rules, the progress window and the event loop. Questions and messages go through the

@@ -1,8 +1,8 @@
 #include "ui/heat_view.h"
 
-#include "analysis/report_values.h"
 #include "ui/list_view.h"
 #include "ui/main_window.h"
+#include "ui/report_presenter.h"
 
 #include <QPixmap>
 
@@ -25,7 +25,11 @@ QImage ToImage(const BirdsViewPicture& picture) {
 
 void HeatView::RefreshReport() {
     AnalyzerLists& lists = window_.Lists();
-    RefreshReportValues(lists, analysis_, settings_.MaxHitsForFullRed, settings_.MaxTimeForFullRed);
+    const ReportFigures figures = ComputeReportFigures(
+        run_.Analysis, ThreadChecksOf(lists.ThreadList), LineChecksOf(lists.ReportList),
+        TimeModeOf(lists.ModeCombo), {settings_.MaxHitsForFullRed, settings_.MaxTimeForFullRed});
+    ShowReportFigures(lists.ReportList, figures);
+    heats_ = RowHeats(figures);
     window_.List(kReportList)->Refresh();
     DrawBirdsView();
 }
@@ -37,9 +41,10 @@ void HeatView::DrawBirdsView() {
         return;
     }
     const QRect place = helper->geometry();
+    // Rows listed since the last refresh (a program was chosen) have no heat yet.
+    heats_.resize(window_.Lists().ReportList.RowCount());
     if (place.width() > 0 && place.height() > 0) {
-        tickscope::DrawBirdsView(picture_, window_.Lists().ReportList, place.width(),
-                                 place.height());
+        tickscope::DrawBirdsView(picture_, heats_, place.width(), place.height());
         image->setPixmap(QPixmap::fromImage(ToImage(picture_)));
     } else {
         picture_ = {};

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "analysis/attribution.h"
-#include "analysis/birds_view.h"
+#include "analysis/loaded_run.h"
+#include "ui/birds_view.h"
 #include "ui/report_commands.h"
+
+#include <vector>
 
 #include <QImage>
 
@@ -16,14 +18,18 @@ QImage ToImage(const BirdsViewPicture& picture);
 // The heat colouring of the report and its bird's view, on the window's controls.
 class HeatView {
   public:
-    HeatView(MainWindow& window, const AnalyzerSettings& settings, const RunAnalysis& analysis)
-        : window_(window), settings_(settings), analysis_(analysis) {}
+    // `run` is the loaded run (an empty one before the first load); it outlives the view.
+    HeatView(MainWindow& window, const AnalyzerSettings& settings, const LoadedRun& run)
+        : window_(window), settings_(settings), run_(run) {}
 
-    // Writes the figures and heat colours into the report, shows them and redraws the
-    // bird's view.
+    // Computes the report of the run for the checks, the mode and the thresholds of the
+    // window, writes it into the report, shows it and redraws the bird's view.
     void RefreshReport();
-    // Redraws the bird's view from the report's colours and lays it over BirdsView_Helper.
+    // Redraws the bird's view from the heat of the report's rows and lays it over
+    // BirdsView_Helper.
     void DrawBirdsView();
+    // The report's rows were listed anew: none has heat until the next refresh.
+    void ForgetHeats() { heats_.clear(); }
     // Scrolls the report to the row under a click at `mouseY` (main window coordinates).
     void ScrollFromBirdsView(int mouseY);
 
@@ -32,8 +38,9 @@ class HeatView {
   private:
     MainWindow& window_;
     const AnalyzerSettings& settings_;
-    const RunAnalysis& analysis_;
-    BirdsViewPicture picture_; // its buffer is reused from one drawing to the next
+    const LoadedRun& run_;
+    std::vector<RowHeat> heats_; // of the rows as last refreshed
+    BirdsViewPicture picture_;   // its buffer is reused from one drawing to the next
 };
 
 } // namespace tickscope

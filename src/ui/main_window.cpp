@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include "tickscope_version.h"
+#include "ui/action_menu.h"
 #include "ui/list_view.h"
 #include "ui/qt_text.h"
 #include "ui/report_commands.h"
@@ -137,7 +139,7 @@ QComboBox* MainWindow::AddCombo(int id, QRect place) {
 }
 
 void MainWindow::ExtendTitleWithBuild() {
-    setWindowTitle(windowTitle() + " (Build " + QString::number(kBuildNumber) + ")");
+    setWindowTitle(windowTitle() + " (Build " + QString::number(kTickscopeBuildNumber) + ")");
 }
 
 void MainWindow::SetReportFont(const QFont& font) {
@@ -149,42 +151,22 @@ void MainWindow::HideBirdsViewHelper() {
 }
 
 void MainWindow::FillModeCombo() {
-    lists_.ModeCombo.Entries = {"all", "avg", "max", "min"};
+    lists_.ModeCombo.Entries = TimeModeNames();
     lists_.ModeCombo.Selected = 0;
     ShowCombo(kModeCombo);
 }
 
 void MainWindow::CreateActionsMenu() {
-    struct Item {
-        int Id;
-        const char* Caption;
-    };
-    static constexpr Item kItems[] = {
-        {1001, "Check all"},
-        {1002, "Remove all checks"},
-        {0, nullptr},
-        {1003, "Complete checks for scopes"},
-        {1008, "Add checks for a sourcefile"},
-        {1006, "Add checks for a thread"},
-        {1004, "Add checks for implicitly invocations"},
-        {0, nullptr},
-        {1009, "Remove checks for a sourcefile"},
-        {1007, "Remove checks for a thread"},
-        {1005, "Remove implicitly invocations"},
-        {1010, "Remove calls"},
-        {1011, "Remove timeconsumers"},
-    };
     actionsMenu_ = new QMenu(this);
     actionsMenu_->setObjectName("ActionsMenu");
     actionsMenu_->setProperty("menuId", int{kActionsMenu});
-    for (const Item& item : kItems) {
-        if (!item.Caption) {
+    for (const ActionMenuItem& item : kActionMenuItems) {
+        if (item.SeparatorBefore) {
             actionsMenu_->addSeparator();
-            continue;
         }
         QAction* action = actionsMenu_->addAction(item.Caption);
-        action->setData(item.Id);
-        const int id = item.Id;
+        action->setData(item.ItemId);
+        const int id = item.ItemId;
         connect(action, &QAction::triggered, this, [this, id] { Post(AnalyzerEvent::Menu(id)); });
     }
 }

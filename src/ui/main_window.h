@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/list_data.h"
+#include "ui/list_data.h"
 #include "ui/ui_ids.h"
 
 #include <QLabel>

@@ -25,7 +25,7 @@ void SetCodeBackground(ListData& report, int row, Rgb colour) {
 // Marks the match, or reports the miss; returns the row to remember.
 int ShowMatch(ListData& report, int row, Requesters& requesters, const char* missText) {
     if (row < 0) {
-        requesters.ShowMessage(kRequesterTitle, missText);
+        requesters.ShowMessage(kTickscopeTitle, missText);
         return -1;
     }
     report.SelectOnly(row);
@@ -35,12 +35,9 @@ int ShowMatch(ListData& report, int row, Requesters& requesters, const char* mis
 } // namespace
 
 int FindInCode(const ListData& report, const std::string& lowerText, int startRow) {
-    std::string lowered;
     for (std::size_t row = static_cast<std::size_t>(std::max(startRow, 0));
          row < report.Rows.size(); ++row) {
-        lowered = report.CellText(row, kCodeColumn);
-        LowerAsciiInPlace(lowered);
-        if (lowered.find(lowerText) != std::string::npos) {
+        if (ContainsIgnoringAsciiCase(report.CellText(row, kCodeColumn), lowerText)) {
             return static_cast<int>(row);
         }
     }
@@ -48,7 +45,7 @@ int FindInCode(const ListData& report, const std::string& lowerText, int startRo
 }
 
 int FindCommand(ListData& report, FindState& state, Requesters& requesters) {
-    const std::string text = LowerAscii(requesters.AskText(kRequesterTitle, kFindPrompt, ""));
+    const std::string text = LowerAscii(requesters.AskText(kTickscopeTitle, kFindPrompt, ""));
     if (text.empty()) {
         return -1;
     }
@@ -77,7 +74,7 @@ std::string ThresholdCaption(std::int32_t value) {
 }
 
 std::int32_t AskThreshold(Requesters& requesters, const std::string& prompt) {
-    return ParseInteger32(requesters.AskText(kRequesterTitle, prompt, ""));
+    return ParseInteger32(requesters.AskText(kTickscopeTitle, prompt, ""));
 }
 
 std::optional<ColumnButtonsPlace> AlignColumnButtons(const ColumnButtonsNow& now) {

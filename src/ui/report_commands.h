@@ -1,7 +1,8 @@
 #pragma once
 
-#include "analysis/list_data.h"
 #include "platform/requesters.h"
+#include "ui/list_data.h"
+#include "ui/report_colours.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,9 +24,6 @@ struct AnalyzerSettings {
     std::int32_t MaxHitsForFullRed = 0;
     std::int32_t MaxTimeForFullRed = 0;
 };
-
-inline constexpr const char* kRequesterTitle = "Tickscope";
-inline constexpr Rgb kFindMark = MakeRgb(255, 255, 0);
 
 // First row from `startRow` on whose code cell, lower-cased, contains `lowerText`; -1 if none.
 int FindInCode(const ListData& report, const std::string& lowerText, int startRow);

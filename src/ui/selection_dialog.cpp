@@ -1,6 +1,6 @@
 #include "ui/selection_dialog.h"
 
-#include "source/text_utils.h"
+#include "platform/requesters.h"
 #include "ui/list_view.h"
 #include "ui/qt_text.h"
 
@@ -13,60 +13,56 @@
 namespace tickscope {
 
 namespace {
-std::vector<std::string> SplitFields(const std::string& text, char separator) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = text.find(separator, start);
-        if (end == std::string::npos) {
-            fields.push_back(text.substr(start));
-            return fields;
-        }
-        fields.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
 constexpr int kMargin = 5;
 constexpr int kListTop = 30;
 constexpr int kPromptHeight = 20;
 constexpr int kBelowList = 65 - kListTop; // list height = client height - 65
-} // namespace
 
-SelectionListContent ParseSelectionList(const std::string& columnTitles,
-                                        const std::string& columnWidths, const std::string& rows) {
-    SelectionListContent content;
-    const std::vector<std::string> titles = SplitFields(columnTitles, '|');
-    const std::vector<std::string> widths = SplitFields(columnWidths, '|');
-    for (std::size_t i = 0; i < titles.size(); ++i) {
-        const int width = i < widths.size() ? ParseInteger32(widths[i]) : 0;
-        content.List.Columns.push_back({titles[i], width < 0 ? 0 : width});
+const char* PromptOf(ChoiceKind kind) {
+    switch (kind) {
+    case ChoiceKind::SourceFileToCheck:
+        return "Select sourcefile to add checks for ...";
+    case ChoiceKind::SourceFileToUncheck:
+        return "Select sourcefile to remove checks for ...";
+    case ChoiceKind::ThreadToCheck:
+        return "Select thread to add checks for ...";
+    case ChoiceKind::ThreadToUncheck:
+        break;
     }
-    if (!rows.empty()) {
-        std::vector<std::string> pieces = SplitFields(rows, '\n');
-        if (pieces.back().empty()) {
-            pieces.pop_back(); // the line feed that ends the last row
-        }
-        for (const std::string& piece : pieces) {
-            content.List.AddRow(SplitFields(piece, '|'));
-            content.RowTexts.push_back(piece);
-        }
-    }
-    return content;
+    return "Select thread to remove checks for ...";
 }
 
-SelectionDialog::SelectionDialog(const std::string& title, const std::string& prompt,
-                                 const std::string& columnTitles, const std::string& columnWidths,
-                                 const std::string& rows, QWidget* parent)
+bool ChoosesSourceFile(ChoiceKind kind) {
+    return kind == ChoiceKind::SourceFileToCheck || kind == ChoiceKind::SourceFileToUncheck;
+}
+} // namespace
+
+SelectionRequest RequestFor(ChoiceKind kind, const std::vector<ChoiceRow>& rows) {
+    SelectionRequest request;
+    request.Title = kTickscopeTitle;
+    request.Prompt = PromptOf(kind);
+    request.Columns = ChoosesSourceFile(kind)
+                          ? std::vector<ListColumn>{{"ID", 25}, {"File", 350}}
+                          : std::vector<ListColumn>{{"ID", 50}, {"Procedure", 325}};
+    for (const ChoiceRow& row : rows) {
+        request.Rows.push_back({std::to_string(row.Id), row.Name});
+    }
+    return request;
+}
+
+SelectionDialog::SelectionDialog(const SelectionRequest& request, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
-      content_(ParseSelectionList(columnTitles, columnWidths, rows)) {
-    setWindowTitle(ToQt(title));
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
+    rows_.Columns = request.Columns;
+    for (const std::vector<std::string>& cells : request.Rows) {
+        rows_.AddRow(cells);
+    }
+    setWindowTitle(ToQt(request.Title));
     setModal(true);
     setSizeGripEnabled(false);
-    prompt_ = new QLabel(ToQt(prompt), this);
+    prompt_ = new QLabel(ToQt(request.Prompt), this);
     prompt_->setObjectName("Prompt");
-    list_ = new ListView(content_.List, ListView::Selection::Single, this);
+    list_ = new ListView(rows_, ListView::Selection::Single, this);
     list_->setObjectName("List");
     statusBar_ = new QStatusBar(this);
     statusBar_->setObjectName("StatusBar");
@@ -81,16 +77,16 @@ SelectionDialog::SelectionDialog(const std::string& title, const std::string& pr
     PlaceOverParent(parent);
 
     connect(list_, &QAbstractItemView::doubleClicked, this, [this] {
-        const int row = content_.List.FirstSelectedRow();
-        if (row >= 0 && row < static_cast<int>(content_.RowTexts.size())) {
-            answer_ = content_.RowTexts[static_cast<std::size_t>(row)];
+        const int row = rows_.FirstSelectedRow();
+        if (row >= 0) {
+            answer_ = static_cast<std::size_t>(row);
             accept();
         }
     });
 }
 
 SelectionDialog::~SelectionDialog() {
-    delete list_; // its model reads content_, which goes first otherwise
+    delete list_; // its model reads rows_, which goes first otherwise
 }
 
 void SelectionDialog::PlaceOverParent(QWidget* parent) {
@@ -116,12 +112,15 @@ void SelectionDialog::resizeEvent(QResizeEvent* event) {
     statusBar_->setGeometry(0, h - statusHeight, w, statusHeight);
 }
 
-std::string SelectFromList(const std::string& title, const std::string& prompt,
-                           const std::string& columnTitles, const std::string& columnWidths,
-                           const std::string& rows, QWidget* parent) {
-    SelectionDialog dialog(title, prompt, columnTitles, columnWidths, rows, parent);
+std::optional<std::size_t> SelectFromList(const SelectionRequest& request, QWidget* parent) {
+    SelectionDialog dialog(request, parent);
     dialog.exec();
     return dialog.Answer();
+}
+
+std::optional<std::size_t> DialogListChooser::Choose(ChoiceKind kind,
+                                                     const std::vector<ChoiceRow>& rows) {
+    return SelectFromList(RequestFor(kind, rows), parent_);
 }
 
 } // namespace tickscope

@@ -1,9 +1,12 @@
 #pragma once
 
-#include "analysis/list_data.h"
+#include "analysis/check_actions.h"
+#include "ui/list_data.h"
 
 #include <QDialog>
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,15 +17,18 @@ namespace tickscope {
 
 class ListView;
 
-// The columns and rows of a selection list, read from the caller's plain texts: titles and
-// widths separated by "|", rows separated by line feeds (a final line feed adds no row),
-// cells separated by "|". A width that is not a number, or a missing one, is 0.
-struct SelectionListContent {
-    ListData List;
-    std::vector<std::string> RowTexts; // each row exactly as the caller wrote it
+// What a selection dialog shows: a title, a prompt, the columns (title and width in
+// pixels) and one row of cell texts per choice.
+struct SelectionRequest {
+    std::string Title;
+    std::string Prompt;
+    std::vector<ListColumn> Columns;
+    std::vector<std::vector<std::string>> Rows;
 };
-SelectionListContent ParseSelectionList(const std::string& columnTitles,
-                                        const std::string& columnWidths, const std::string& rows);
+
+// The dialog that a check action's choice opens: its prompt and columns, and one row per
+// source file (id, path) or thread (id, scope).
+SelectionRequest RequestFor(ChoiceKind kind, const std::vector<ChoiceRow>& rows);
 
 // A small modal tool window with a prompt and a list; a double-click on a row chooses it.
 class SelectionDialog : public QDialog {
@@ -32,13 +38,11 @@ class SelectionDialog : public QDialog {
     static constexpr int kHeight = 300;
     static constexpr const char* kStatusText = "Select item by doubleclicking ...";
 
-    SelectionDialog(const std::string& title, const std::string& prompt,
-                    const std::string& columnTitles, const std::string& columnWidths,
-                    const std::string& rows, QWidget* parent);
+    SelectionDialog(const SelectionRequest& request, QWidget* parent);
     ~SelectionDialog() override;
 
-    // The chosen row's text, empty while none was chosen.
-    const std::string& Answer() const { return answer_; }
+    // The index of the chosen row, nothing while none was chosen.
+    std::optional<std::size_t> Answer() const { return answer_; }
     ListView* List() const { return list_; }
     QLabel* Prompt() const { return prompt_; }
     QStatusBar* StatusBar() const { return statusBar_; }
@@ -49,18 +53,27 @@ class SelectionDialog : public QDialog {
   private:
     void PlaceOverParent(QWidget* parent);
 
-    SelectionListContent content_;
-    std::string answer_;
+    ListData rows_;
+    std::optional<std::size_t> answer_;
     QLabel* prompt_ = nullptr;
     ListView* list_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
 };
 
 // Shows the dialog until a row is double-clicked or the dialog is closed and returns the
-// chosen row's text (empty without a choice). The dialog is modal: the other windows of
+// chosen row's index (nothing without a choice). The dialog is modal: the other windows of
 // the application receive no input while it is open.
-std::string SelectFromList(const std::string& title, const std::string& prompt,
-                           const std::string& columnTitles, const std::string& columnWidths,
-                           const std::string& rows, QWidget* parent);
+std::optional<std::size_t> SelectFromList(const SelectionRequest& request, QWidget* parent);
+
+// Asks with the selection dialog, centred over the parent (the main window).
+class DialogListChooser : public ListChooser {
+  public:
+    explicit DialogListChooser(QWidget* parent = nullptr) : parent_(parent) {}
+    void SetParent(QWidget* parent) { parent_ = parent; }
+    std::optional<std::size_t> Choose(ChoiceKind kind, const std::vector<ChoiceRow>& rows) override;
+
+  private:
+    QWidget* parent_;
+};
 
 } // namespace tickscope

@@ -27,17 +27,13 @@ enum ControlId {
     kProgressImage = 18,
 };
 
-// The popup menu of check actions, its items, and the two keyboard shortcuts (which arrive
-// as menu events).
+// The popup menu of check actions (its items are in action_menu.h) and the two keyboard
+// shortcuts, which arrive as menu events.
 enum MenuId {
     kActionsMenu = 1000,
-    kCheckAllItem = 1001,
-    kLastActionItem = 1011,
     kFindCommand = 2000,
     kFindNextCommand = 2001,
 };
-
-inline constexpr int kBuildNumber = 139;
 
 // One event of the analyzer's loop.
 enum class EventKind { WindowResized, Control, Menu, WindowClosed, Other };

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "analysis/attribution.h"
-#include "analysis/list_data.h"
+#include "analysis/check_sets.h"
+#include "runfiles/entry_record.h"
+#include "source/program_info.h"
 
 #include <cstdint>
 #include <string>
@@ -10,27 +12,30 @@
 namespace tickscope::testing {
 
 struct ReportLine {
-    std::string File;
-    std::string Line;
+    std::int32_t File;
+    std::int32_t Line;
     std::string Code;
 };
 
-// A report list with one row per given line, every row checked.
-inline AnalyzerLists ListsWithReport(const std::vector<ReportLine>& lines) {
-    AnalyzerLists lists;
+// Lines of code with the given file ids, line numbers and code.
+inline std::vector<LineOfCode> LinesOf(const std::vector<ReportLine>& lines) {
+    std::vector<LineOfCode> code;
     for (const ReportLine& line : lines) {
-        lists.ReportList.AddRow({"", line.File, line.Line, "", "", line.Code}).Checked = true;
+        LineOfCode& added = code.emplace_back();
+        added.SourceFileId = line.File;
+        added.LineNumber = line.Line;
+        added.Code = line.Code;
     }
-    return lists;
+    return code;
 }
 
-// Rows of file 1, lines 1..count.
-inline AnalyzerLists ListsWithLines(int count) {
+// Lines 1..count of file 1.
+inline std::vector<LineOfCode> LinesOfFile1(int count) {
     std::vector<ReportLine> lines;
     for (int i = 1; i <= count; ++i) {
-        lines.push_back({"1", std::to_string(i), "Line" + std::to_string(i) + "()"});
+        lines.push_back({1, i, "Line" + std::to_string(i) + "()"});
     }
-    return ListsWithReport(lines);
+    return LinesOf(lines);
 }
 
 // An entry written compactly: thread, line of file 1, start (true) or stop, nanos, and
@@ -49,15 +54,14 @@ inline EntryRecord Entry(std::int64_t thread, std::int32_t line, bool start, std
     return e;
 }
 
-// Fills the thread list with one row per thread node, checked as given (all when empty).
-inline void FillThreadList(AnalyzerLists& lists, const RunAnalysis& analysis,
-                           const std::vector<bool>& checked = {}) {
-    lists.ThreadList.Clear();
-    for (std::size_t p = 0; p < analysis.Threads().size(); ++p) {
-        ListRow& row =
-            lists.ThreadList.AddRow({"", std::to_string(analysis.Threads()[p].ThreadId), ""});
-        row.Checked = checked.empty() || (p < checked.size() && checked[p]);
+// One check per thread of the analysis, checked as given (all when empty).
+inline ThreadChecks ThreadChecksFor(const RunAnalysis& analysis,
+                                    const std::vector<bool>& checked = {}) {
+    ThreadChecks checks(analysis.Threads().size());
+    for (std::size_t p = 0; p < checks.size(); ++p) {
+        checks[p] = checked.empty() || (p < checked.size() && checked[p]);
     }
+    return checks;
 }
 
 inline void Attribute(RunAnalysis& analysis, const std::vector<EntryRecord>& entries) {

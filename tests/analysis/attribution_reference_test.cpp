@@ -2,6 +2,7 @@
 // on randomized entry streams.
 #include "analysis/attribution.h"
 #include "analysis/attribution_fixtures.h"
+#include "analysis/line_figures.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +19,10 @@ namespace {
 // The rules written out with text keys, ordered maps and sets, as simple as possible.
 class ReferenceAttribution {
   public:
-    explicit ReferenceAttribution(const ListData& report) {
-        for (std::size_t r = 0; r < report.RowCount(); ++r) {
-            lineIds_[report.CellText(r, kFileColumn) + ":" + report.CellText(r, kLineColumn)] =
-                static_cast<std::int32_t>(r + 1);
+    explicit ReferenceAttribution(const std::vector<LineOfCode>& lines) {
+        for (std::size_t r = 0; r < lines.size(); ++r) {
+            lineIds_[std::to_string(lines[r].SourceFileId) + ":" +
+                     std::to_string(lines[r].LineNumber)] = static_cast<std::int32_t>(r + 1);
         }
     }
 
@@ -95,13 +96,13 @@ class ReferenceAttribution {
         }
     }
 
-    std::vector<LineResult> Results(const ListData& threadList, const std::string& mode) const {
+    std::vector<LineResult> Results(const ThreadChecks& threadChecks, TimeMode mode) const {
         struct Sums {
             std::int64_t Hits = 0, Total = 0, Max = 0, Min = 0;
         };
         std::map<std::string, Sums> figures;
         for (std::size_t p = 0; p < threads_.size(); ++p) {
-            if (p < threadList.RowCount() && threadList.Rows[p].Checked) {
+            if (p < threadChecks.size() && threadChecks[p]) {
                 for (const ThreadLineNode& line : threads_[p].Lines) {
                     Sums& s = figures[std::to_string(line.LineId)];
                     for (const InstructionFigures& f : line.Instructions) {
@@ -116,11 +117,11 @@ class ReferenceAttribution {
         std::vector<LineResult> results;
         for (const auto& [key, s] : figures) {
             std::int64_t time = s.Total;
-            if (mode == "avg") {
+            if (mode == TimeMode::Avg) {
                 time = s.Hits != 0 ? s.Total / s.Hits : 0;
-            } else if (mode == "max") {
+            } else if (mode == TimeMode::Max) {
                 time = s.Max;
-            } else if (mode == "min") {
+            } else if (mode == TimeMode::Min) {
                 time = s.Min;
             }
             results.push_back({std::stoi(key), s.Hits, time});
@@ -149,23 +150,21 @@ class ReferenceAttribution {
 const std::vector<std::pair<std::int32_t, std::int32_t>> kFarPlaces = {
     {5000, 3}, {1, 2000000}, {-2, 4}, {2, -9}, {std::numeric_limits<std::int32_t>::max(), 1}};
 
-// Report rows: files 1 to 3 with lines 1 to 12, plus rows that repeat a file and line and
-// rows whose cells are not plain decimals.
-AnalyzerLists RandomReport(std::mt19937_64& random) {
+// Lines of code: files 1 to 3 with lines 1 to 12, plus a line that repeats a file and line
+// and lines far beyond the small numbers.
+std::vector<LineOfCode> RandomLines(std::mt19937_64& random) {
     std::vector<testing::ReportLine> rows;
     for (int file = 1; file <= 3; ++file) {
         for (int line = 1; line <= 12; ++line) {
-            rows.push_back({std::to_string(file), std::to_string(line), ""});
+            rows.push_back({file, line, ""});
         }
     }
     std::shuffle(rows.begin(), rows.end(), random);
-    rows.push_back({"2", "5", "duplicate"});
-    rows.push_back({"01", "3", "leading zero"});
-    rows.push_back({"1", "", "empty line cell"});
+    rows.push_back({2, 5, "duplicate"});
     for (const auto& [file, line] : kFarPlaces) {
-        rows.push_back({std::to_string(file), std::to_string(line), "far"});
+        rows.push_back({file, line, "far"});
     }
-    return testing::ListsWithReport(rows);
+    return testing::LinesOf(rows);
 }
 
 struct Frame {
@@ -274,14 +273,14 @@ TEST(AttributionReferenceTest, RandomStreamsGiveTheSameFiguresAsTheReference) {
     for (std::uint64_t seed = 1; seed <= 60; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         std::mt19937_64 random(seed);
-        AnalyzerLists lists = RandomReport(random);
-        ReferenceAttribution reference(lists.ReportList);
+        const std::vector<LineOfCode> lines = RandomLines(random);
+        ReferenceAttribution reference(lines);
         RunAnalysis analysis;
-        const std::size_t rowBytes = (lists.ReportList.RowCount() + 1) * sizeof(std::int32_t);
+        const std::size_t rowBytes = (lines.size() + 1) * sizeof(std::int32_t);
         // Flat arrays everywhere, for two threads, for a few invocation sets only, or none.
         const std::size_t budgets[] = {std::size_t{64} << 20, 2 * rowBytes, rowBytes / 2, 0};
         analysis.SetFlatTableBudget(budgets[seed % 4]);
-        ResetAttribution(analysis, lists.ReportList);
+        ResetAttribution(analysis, lines);
         for (const EntryRecord& e : RandomStream(random, 300 + static_cast<int>(seed) * 40)) {
             reference.Attribute(e);
             AttributeEntry(analysis, e);
@@ -304,15 +303,13 @@ TEST(AttributionReferenceTest, RandomStreamsGiveTheSameFiguresAsTheReference) {
             EXPECT_EQ(actual, found->second) << "line " << id;
         }
 
-        testing::FillThreadList(lists, analysis);
-        for (int mode = -1; mode < 4; ++mode) {
-            lists.ModeCombo.Selected = mode;
-            for (ListRow& row : lists.ThreadList.Rows) {
-                row.Checked = random() % 3 != 0;
+        for (const TimeMode mode : kTimeModes) {
+            ThreadChecks threads(analysis.Threads().size());
+            for (std::size_t p = 0; p < threads.size(); ++p) {
+                threads[p] = random() % 3 != 0;
             }
-            EXPECT_EQ(ComputeLineResults(analysis, lists.ThreadList, lists.ModeCombo),
-                      reference.Results(lists.ThreadList, lists.ModeCombo.SelectedText()))
-                << "mode " << mode;
+            EXPECT_EQ(ComputeLineResults(analysis, threads, mode), reference.Results(threads, mode))
+                << "mode " << TimeModeName(mode);
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "analysis/attribution.h"
 #include "analysis/attribution_fixtures.h"
+#include "analysis/line_figures.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ struct ResultCase {
     const char* Name;
     std::vector<EntryRecord> Entries;
     std::vector<bool> ThreadChecks; // empty: all checked
-    int Mode;                       // index into all/avg/max/min, -1 for no selection
+    TimeMode Mode;
     std::vector<LineResult> Expected;
 };
 
@@ -56,52 +57,51 @@ std::vector<ResultCase> ResultCases() {
     };
     // clang-format off
     return {
-        {"two executions, all", twice, {}, 0, {{5, 2, 2000}}},
-        {"two executions, avg", twice, {}, 1, {{5, 2, 1000}}},
-        {"two executions, max", twice, {}, 2, {{5, 2, 1200}}},
-        {"two executions, min", twice, {}, 3, {{5, 2, 800}}},
-        {"two executions, no mode selected", twice, {}, -1, {{5, 2, 2000}}},
-        {"two instructions ten times each, all", twoInstructions, {}, 0, {{3, 20, 4045}}},
-        {"two instructions ten times each, avg", twoInstructions, {}, 1, {{3, 20, 202}}},
-        {"two instructions, max sums the maxima", twoInstructions, {}, 2, {{3, 20, 100 + 309}}},
-        {"two instructions, min sums the minima", twoInstructions, {}, 3, {{3, 20, 100 + 300}}},
-        {"a call includes its callees' time", call, {}, 0,
+        {"two executions, all", twice, {}, TimeMode::All, {{5, 2, 2000}}},
+        {"two executions, avg", twice, {}, TimeMode::Avg, {{5, 2, 1000}}},
+        {"two executions, max", twice, {}, TimeMode::Max, {{5, 2, 1200}}},
+        {"two executions, min", twice, {}, TimeMode::Min, {{5, 2, 800}}},
+        {"two instructions ten times each, all", twoInstructions, {}, TimeMode::All, {{3, 20, 4045}}},
+        {"two instructions ten times each, avg", twoInstructions, {}, TimeMode::Avg, {{3, 20, 202}}},
+        {"two instructions, max sums the maxima", twoInstructions, {}, TimeMode::Max, {{3, 20, 100 + 309}}},
+        {"two instructions, min sums the minima", twoInstructions, {}, TimeMode::Min, {{3, 20, 100 + 300}}},
+        {"a call includes its callees' time", call, {}, TimeMode::All,
          {{1, 1, 1000}, {10, 1, 200}, {11, 1, 100}}},
         {"recursion through one line counts only the inner execution",
          {Entry(1, 7, S, 0, 1, 64), Entry(1, 7, S, 100, 1, 32), Entry(1, 7, T, 150, 1, 32),
-          Entry(1, 7, T, 1000, 1, 64)}, {}, 0, {{7, 1, 50}}},
+          Entry(1, 7, T, 1000, 1, 64)}, {}, TimeMode::All, {{7, 1, 50}}},
         {"zero duration lets the next one replace the minimum",
          {Entry(1, 2, S, 0), Entry(1, 2, T, 200), Entry(1, 2, S, 300), Entry(1, 2, T, 300),
-          Entry(1, 2, S, 400), Entry(1, 2, T, 900)}, {}, 3, {{2, 3, 500}}},
-        {"only the second thread checked", twoThreads, {false, true}, 0, {{3, 1, 50}}},
-        {"only the first thread checked", twoThreads, {true, false}, 0, {{2, 1, 100}}},
-        {"no thread checked", twoThreads, {false, false}, 0, {}},
-        {"a line in two threads sums both", sharedLine, {}, 0, {{4, 3, 450}}},
-        {"max sums the maxima of both threads", sharedLine, {}, 2, {{4, 3, 400}}},
-        {"min sums the minima of both threads", sharedLine, {}, 3, {{4, 3, 150}}},
-        {"no stop entries: hits 0 and time 0", {Entry(1, 2, S, 10), Entry(1, 3, S, 20)}, {}, 1,
+          Entry(1, 2, S, 400), Entry(1, 2, T, 900)}, {}, TimeMode::Min, {{2, 3, 500}}},
+        {"only the second thread checked", twoThreads, {false, true}, TimeMode::All, {{3, 1, 50}}},
+        {"only the first thread checked", twoThreads, {true, false}, TimeMode::All, {{2, 1, 100}}},
+        {"no thread checked", twoThreads, {false, false}, TimeMode::All, {}},
+        {"a line in two threads sums both", sharedLine, {}, TimeMode::All, {{4, 3, 450}}},
+        {"max sums the maxima of both threads", sharedLine, {}, TimeMode::Max, {{4, 3, 400}}},
+        {"min sums the minima of both threads", sharedLine, {}, TimeMode::Min, {{4, 3, 150}}},
+        {"no stop entries: hits 0 and time 0", {Entry(1, 2, S, 10), Entry(1, 3, S, 20)}, {}, TimeMode::Avg,
          {{2, 0, 0}, {3, 0, 0}}},
         {"a negative duration counts as its absolute value",
-         {Entry(1, 2, S, 1000), Entry(1, 2, T, 400)}, {}, 0, {{2, 1, 600}}},
-        {"a stop without any open line adds nothing", {Entry(1, 2, T, 100)}, {}, 0, {}},
+         {Entry(1, 2, S, 1000), Entry(1, 2, T, 400)}, {}, TimeMode::All, {{2, 1, 600}}},
+        {"a stop without any open line adds nothing", {Entry(1, 2, T, 100)}, {}, TimeMode::All, {}},
         {"a stop from another frame closes the line without figures",
-         {Entry(1, 2, S, 0, 1, 8), Entry(1, 2, T, 100, 1, 16), Entry(1, 2, T, 200, 1, 8)}, {}, 0,
+         {Entry(1, 2, S, 0, 1, 8), Entry(1, 2, T, 100, 1, 16), Entry(1, 2, T, 200, 1, 8)}, {}, TimeMode::All,
          {{2, 0, 0}}},
         {"a stop of another instruction closes the line without figures",
-         {Entry(1, 2, S, 0, 1), Entry(1, 2, T, 100, 2), Entry(1, 2, T, 200, 1)}, {}, 0,
+         {Entry(1, 2, S, 0, 1), Entry(1, 2, T, 100, 2), Entry(1, 2, T, 200, 1)}, {}, TimeMode::All,
          {{2, 0, 0}}},
         {"a second start overwrites the pending one",
-         {Entry(1, 2, S, 100), Entry(1, 2, S, 300), Entry(1, 2, T, 1000)}, {}, 0, {{2, 1, 700}}},
-        {"a stop in another thread does not pair", {Entry(1, 2, S, 0), Entry(2, 2, T, 100)}, {}, 0,
+         {Entry(1, 2, S, 100), Entry(1, 2, S, 300), Entry(1, 2, T, 1000)}, {}, TimeMode::All, {{2, 1, 700}}},
+        {"a stop in another thread does not pair", {Entry(1, 2, S, 0), Entry(2, 2, T, 100)}, {}, TimeMode::All,
          {{2, 0, 0}}},
         {"entries of no report row go to line id 0", {Entry(1, 99, S, 0), Entry(1, 99, T, 70)},
-         {}, 0, {{0, 1, 70}}},
+         {}, TimeMode::All, {{0, 1, 70}}},
         {"entries of another file go to line id 0",
-         {Entry(1, 2, S, 0, 1, 0, 2), Entry(1, 2, T, 70, 1, 0, 2)}, {}, 0, {{0, 1, 70}}},
+         {Entry(1, 2, S, 0, 1, 0, 2), Entry(1, 2, T, 70, 1, 0, 2)}, {}, TimeMode::All, {{0, 1, 70}}},
         {"start-or-stop values other than 1 and 2 are ignored", {kind(0), kind(3), kind(-1)}, {},
-         0, {}},
+         TimeMode::All, {}},
         {"the execution counts where it started although the stop came later",
-         {Entry(1, 2, S, 0), Entry(1, 3, S, 10), Entry(1, 2, T, 40), Entry(1, 3, T, 50)}, {}, 0,
+         {Entry(1, 2, S, 0), Entry(1, 3, S, 10), Entry(1, 2, T, 40), Entry(1, 3, T, 50)}, {}, TimeMode::All,
          {{2, 1, 40}, {3, 1, 40}}},
     };
     // clang-format on
@@ -110,18 +110,12 @@ std::vector<ResultCase> ResultCases() {
 TEST(AttributionTest, LineResultsFollowTheEntries) {
     for (const ResultCase& c : ResultCases()) {
         SCOPED_TRACE(c.Name);
-        AnalyzerLists lists = testing::ListsWithLines(20);
         RunAnalysis analysis;
-        ResetAttribution(analysis, lists.ReportList);
+        ResetAttribution(analysis, testing::LinesOfFile1(20));
         testing::Attribute(analysis, c.Entries);
-        testing::FillThreadList(lists, analysis, c.ThreadChecks);
-        if (!c.ThreadChecks.empty()) {
-            for (std::size_t p = 0; p < c.ThreadChecks.size(); ++p) {
-                lists.ThreadList.Rows[p].Checked = c.ThreadChecks[p];
-            }
-        }
-        lists.ModeCombo.Selected = c.Mode;
-        EXPECT_EQ(ComputeLineResults(analysis, lists.ThreadList, lists.ModeCombo), c.Expected);
+        EXPECT_EQ(ComputeLineResults(analysis, testing::ThreadChecksFor(analysis, c.ThreadChecks),
+                                     c.Mode),
+                  c.Expected);
     }
 }
 
@@ -186,9 +180,8 @@ TEST(AttributionTest, InvocationsAreTheLinesStartedWhileALineWasOpen) {
     };
     for (const InvocationCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        AnalyzerLists lists = testing::ListsWithLines(20);
         RunAnalysis analysis;
-        ResetAttribution(analysis, lists.ReportList);
+        ResetAttribution(analysis, testing::LinesOfFile1(20));
         testing::Attribute(analysis, c.Entries);
         for (const auto& expected : c.Expected) {
             SCOPED_TRACE("line " + std::to_string(expected.LineId));
@@ -204,9 +197,8 @@ TEST(AttributionTest, InvocationsAreTheLinesStartedWhileALineWasOpen) {
 }
 
 TEST(AttributionTest, ThreadsLinesAndInstructionsKeepTheOrderOfFirstStart) {
-    AnalyzerLists lists = testing::ListsWithLines(10);
     RunAnalysis analysis;
-    ResetAttribution(analysis, lists.ReportList);
+    ResetAttribution(analysis, testing::LinesOfFile1(10));
     const std::int64_t highThread = (std::int64_t{1} << 32) | 5; // same low 32 bits as 5
     testing::Attribute(analysis, {
                                      Entry(9, 1, T, 0),          // stray stop: no node
@@ -238,44 +230,37 @@ TEST(AttributionTest, ThreadsLinesAndInstructionsKeepTheOrderOfFirstStart) {
     EXPECT_EQ(threads[2].Lines[0].Instructions[0].TotalNanos, 5);
 }
 
-TEST(AttributionTest, ReportRowsNameTheLineIds) {
+TEST(AttributionTest, LinesOfCodeNameTheLineIds) {
     struct Case {
         const char* Name;
-        std::vector<testing::ReportLine> Rows;
+        std::vector<testing::ReportLine> Lines;
         EntryRecord Start;
         std::int32_t ExpectedLineId;
     };
     const std::vector<Case> cases = {
-        {"row index plus one", {{"1", "5", ""}, {"2", "5", ""}}, Entry(1, 5, S, 0, 1, 0, 2), 2},
-        {"the last of equal rows wins",
-         {{"1", "5", ""}, {"1", "6", ""}, {"1", "5", ""}},
+        {"position plus one", {{1, 5, ""}, {2, 5, ""}}, Entry(1, 5, S, 0, 1, 0, 2), 2},
+        {"the last of equal lines wins",
+         {{1, 5, ""}, {1, 6, ""}, {1, 5, ""}},
          Entry(1, 5, S, 0),
          3},
-        {"file and line are not swapped", {{"5", "1", ""}}, Entry(1, 5, S, 0), 0},
-        {"a leading zero never matches", {{"01", "5", ""}}, Entry(1, 5, S, 0), 0},
-        {"a blank never matches", {{"1", " 5", ""}}, Entry(1, 5, S, 0), 0},
-        {"an empty cell never matches", {{"", "", ""}}, Entry(1, 0, S, 0, 1, 0, 0), 0},
-        {"negative numbers match their decimal",
-         {{"-3", "-4", ""}},
-         Entry(1, -4, S, 0, 1, 0, -3),
-         1},
+        {"file and line are not swapped", {{5, 1, ""}}, Entry(1, 5, S, 0), 0},
+        {"negative numbers", {{-3, -4, ""}}, Entry(1, -4, S, 0, 1, 0, -3), 1},
         {"large numbers",
-         {{"2147483647", "2147483647", ""}},
+         {{2147483647, 2147483647, ""}},
          Entry(1, 2147483647, S, 0, 1, 0, 2147483647),
          1},
-        {"no rows", {}, Entry(1, 5, S, 0), 0},
+        {"no lines", {}, Entry(1, 5, S, 0), 0},
         {"a line number beyond the flat table",
-         {{"1", "5", ""}, {"1", "2000000", ""}},
+         {{1, 5, ""}, {1, 2000000, ""}},
          Entry(1, 2000000, S, 0),
          2},
-        {"a file id beyond the flat table", {{"5000", "5", ""}}, Entry(1, 5, S, 0, 1, 0, 5000), 1},
-        {"a negative line number", {{"1", "5", ""}, {"1", "-5", ""}}, Entry(1, -5, S, 0), 2},
+        {"a file id beyond the flat table", {{5000, 5, ""}}, Entry(1, 5, S, 0, 1, 0, 5000), 1},
+        {"a negative line number", {{1, 5, ""}, {1, -5, ""}}, Entry(1, -5, S, 0), 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        AnalyzerLists lists = testing::ListsWithReport(c.Rows);
         RunAnalysis analysis;
-        ResetAttribution(analysis, lists.ReportList);
+        ResetAttribution(analysis, testing::LinesOf(c.Lines));
         AttributeEntry(analysis, c.Start);
         ASSERT_EQ(analysis.Threads().size(), 1u);
         EXPECT_EQ(analysis.Threads()[0].Lines[0].LineId, c.ExpectedLineId);
@@ -283,15 +268,13 @@ TEST(AttributionTest, ReportRowsNameTheLineIds) {
 }
 
 TEST(AttributionTest, ResetDiscardsThePreviousRun) {
-    AnalyzerLists lists = testing::ListsWithLines(5);
     RunAnalysis analysis;
-    ResetAttribution(analysis, lists.ReportList);
+    ResetAttribution(analysis, testing::LinesOfFile1(5));
     testing::Attribute(analysis, {Entry(1, 1, S, 0), Entry(1, 2, S, 1), Entry(1, 2, T, 2),
                                   Entry(1, 1, T, 3), Entry(1, 3, S, 4)});
     ASSERT_NE(analysis.InvocationsOf(1), nullptr);
 
-    AnalyzerLists second = testing::ListsWithReport({{"1", "3", ""}});
-    ResetAttribution(analysis, second.ReportList);
+    ResetAttribution(analysis, testing::LinesOf({{1, 3, ""}}));
     EXPECT_TRUE(analysis.Threads().empty());
     EXPECT_EQ(analysis.InvocationsOf(1), nullptr);
     EXPECT_EQ(analysis.LineCount(), 1);
@@ -309,30 +292,27 @@ TEST(AttributionTest, OutOfRangeQueriesAreSafe) {
     EXPECT_EQ(analysis.InvocationsOf(0), nullptr);
     EXPECT_EQ(analysis.InvocationsOf(-5), nullptr);
     EXPECT_EQ(analysis.InvocationsOf(1 << 30), nullptr);
-    AnalyzerLists lists;
     // Entries before any reset go to line id 0.
     AttributeEntry(analysis, Entry(1, 1, S, 0));
     AttributeEntry(analysis, Entry(1, 1, T, 5));
-    EXPECT_TRUE(ComputeLineResults(analysis, lists.ThreadList, lists.ModeCombo).empty())
-        << "no thread row is checked";
-    testing::FillThreadList(lists, analysis);
-    const auto results = ComputeLineResults(analysis, lists.ThreadList, lists.ModeCombo);
+    EXPECT_TRUE(ComputeLineResults(analysis, ThreadChecks{}, TimeMode::All).empty())
+        << "no thread is checked";
+    const auto results =
+        ComputeLineResults(analysis, testing::ThreadChecksFor(analysis), TimeMode::All);
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0], (LineResult{0, 1, 5}));
 }
 
 TEST(AttributionTest, ExtremeTimeStampsWrapInsteadOfOverflowing) {
-    AnalyzerLists lists = testing::ListsWithLines(2);
     RunAnalysis analysis;
-    ResetAttribution(analysis, lists.ReportList);
+    ResetAttribution(analysis, testing::LinesOfFile1(2));
     const std::int64_t min = std::numeric_limits<std::int64_t>::min();
     const std::int64_t max = std::numeric_limits<std::int64_t>::max();
     testing::Attribute(analysis, {Entry(1, 1, S, min), Entry(1, 1, T, max), Entry(1, 1, S, max),
                                   Entry(1, 1, T, min), Entry(1, 2, S, 0), Entry(1, 2, T, min)});
-    testing::FillThreadList(lists, analysis);
-    for (int mode = -1; mode < 4; ++mode) {
-        lists.ModeCombo.Selected = mode;
-        EXPECT_EQ(ComputeLineResults(analysis, lists.ThreadList, lists.ModeCombo).size(), 2u);
+    for (const TimeMode mode : kTimeModes) {
+        EXPECT_EQ(ComputeLineResults(analysis, testing::ThreadChecksFor(analysis), mode).size(),
+                  2u);
     }
     const auto& line1 = analysis.Threads()[0].Lines[0].Instructions[0];
     EXPECT_EQ(line1.Hits, 2);

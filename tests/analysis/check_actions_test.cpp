@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
+#include <tuple>
 
 namespace tickscope {
 namespace {
@@ -12,21 +14,26 @@ using testing::Entry;
 constexpr bool S = true;
 constexpr bool T = false;
 
-// Answers SelectFromList from a script and records what it was asked.
+// Answers a choice from a script and records what it was asked.
 class ScriptedChooser : public ListChooser {
   public:
-    explicit ScriptedChooser(std::string answer) : answer_(std::move(answer)) {}
-    std::string SelectFromList(const std::string& title, const std::string& prompt,
-                               const std::string& columnTitles, const std::string& columnWidths,
-                               const std::string& rows) override {
-        Asked.push_back({title, prompt, columnTitles, columnWidths, rows});
+    explicit ScriptedChooser(std::optional<std::size_t> answer) : answer_(answer) {}
+    std::optional<std::size_t> Choose(ChoiceKind kind,
+                                      const std::vector<ChoiceRow>& rows) override {
+        std::string shown;
+        for (const ChoiceRow& row : rows) {
+            shown += std::to_string(row.Id) + "|" + row.Name + "\n";
+        }
+        Asked.push_back({kind, shown});
         return answer_;
     }
-    std::vector<std::vector<std::string>> Asked;
+    std::vector<std::pair<ChoiceKind, std::string>> Asked;
 
   private:
-    std::string answer_;
+    std::optional<std::size_t> answer_;
 };
+
+constexpr std::optional<std::size_t> kNone = std::nullopt;
 
 struct ProgramLine {
     int File;
@@ -67,9 +74,8 @@ std::vector<EntryRecord> ScenarioEntries() {
 }
 
 struct Fixture {
-    AnalyzerLists Lists;
-    ProgramInfo Program;
-    RunAnalysis Analysis;
+    LoadedRun Run;
+    LineChecks Lines;
 
     explicit Fixture(const std::vector<EntryRecord>& entries = ScenarioEntries()) {
         for (const ProgramLine& p : kProgram) {
@@ -83,33 +89,37 @@ struct Fixture {
                 instruction.InstructionNumber = static_cast<int>(i + 1);
                 line.Instructions.push_back(instruction);
             }
-            Program.LinesOfCode.push_back(line);
-            Lists.ReportList.AddRow(
-                {"", std::to_string(p.File), std::to_string(p.Line), "", "", p.Code});
+            Run.Program.LinesOfCode.push_back(line);
         }
-        for (const char* id : {"1", "2", "12", "20"}) {
-            Lists.SourceFileList.AddRow({id, std::string("/src/file") + id + ".pb"});
+        for (const int id : {1, 2, 12, 20}) {
+            Run.Program.SourceFileIds.Set("/src/file" + std::to_string(id) + ".pb", id);
         }
-        ResetAttribution(Analysis, Lists.ReportList);
-        testing::Attribute(Analysis, entries);
-        for (const ThreadNode& thread : Analysis.Threads()) {
-            Lists.ThreadList.AddRow({"", std::to_string(thread.ThreadId), "scope"}).Checked = true;
+        ResetAttribution(Run.Analysis, Run.Program.LinesOfCode);
+        testing::Attribute(Run.Analysis, entries);
+        for (const ThreadNode& thread : Run.Analysis.Threads()) {
+            Run.Threads.push_back({thread.ThreadId, "scope"});
         }
+        Lines.assign(Run.Program.LinesOfCode.size(), false);
     }
 
     void Check(const std::set<std::size_t>& rows) {
-        for (std::size_t r = 0; r < Lists.ReportList.Rows.size(); ++r) {
-            Lists.ReportList.Rows[r].Checked = rows.count(r) != 0;
+        for (std::size_t r = 0; r < Lines.size(); ++r) {
+            Lines[r] = rows.count(r) != 0;
         }
     }
     std::set<std::size_t> Checked() const {
         std::set<std::size_t> rows;
-        for (std::size_t r = 0; r < Lists.ReportList.Rows.size(); ++r) {
-            if (Lists.ReportList.Rows[r].Checked) {
+        for (std::size_t r = 0; r < Lines.size(); ++r) {
+            if (Lines[r]) {
                 rows.insert(r);
             }
         }
         return rows;
+    }
+    void Act(CheckAction action, std::optional<std::size_t> answer = kNone) {
+        ScriptedChooser chooser(answer);
+        CheckActionContext context{Lines, Run, chooser};
+        RunCheckAction(action, context);
     }
 };
 
@@ -127,57 +137,67 @@ std::set<std::size_t> AllBut(const std::set<std::size_t>& removed) {
 
 struct ActionCase {
     const char* Name;
-    int ItemId;
+    CheckAction Action;
     std::set<std::size_t> Before;
-    std::string Answer;
+    std::optional<std::size_t> Answer; // the chosen row of the choice, if asked
     std::set<std::size_t> After;
 };
 
+using enum CheckAction;
+
 TEST(CheckActionsTest, EachActionChecksTheRightRows) {
+    // Source files are offered in the order 1, 2, 12, 20; threads as 100, 200, 0.
     const std::vector<ActionCase> cases = {
-        {"check all", 1001, {3}, "", kAll},
-        {"remove all checks", 1002, kAll, "", {}},
-        {"complete scopes of one procedure line", 1003, {2}, "", {1, 2, 3}},
-        {"complete scopes of two procedures", 1003, {2, 5}, "", {1, 2, 3, 4, 5, 6, 11}},
-        {"complete scopes of a main line with two statements", 1003, {0}, "", {0, 7, 8, 10}},
-        {"complete scopes of a declarative line", 1003, {9}, "", {9}},
-        {"complete scopes with nothing checked", 1003, {}, "", {}},
-        {"add checks for a source file", 1008, {0}, "2|/src/file2.pb", {0, 4, 5, 6, 11}},
-        {"add checks for file 12 only", 1008, {}, "12|/src/file12.pb", {7}},
-        {"an answer without a bar is the id", 1008, {}, "20", {8}},
-        {"a closed source-file dialog adds nothing", 1008, {0}, "", {0}},
-        {"remove checks for file 2, not 12 or 20", 1009, kAll, "2|/src/file2.pb",
+        {"check all", CheckAll, {3}, kNone, kAll},
+        {"remove all checks", UncheckAll, kAll, kNone, {}},
+        {"complete scopes of one procedure line", CompleteScopes, {2}, kNone, {1, 2, 3}},
+        {"complete scopes of two procedures",
+         CompleteScopes,
+         {2, 5},
+         kNone,
+         {1, 2, 3, 4, 5, 6, 11}},
+        {"complete scopes of a main line with two statements",
+         CompleteScopes,
+         {0},
+         kNone,
+         {0, 7, 8, 10}},
+        {"complete scopes of a declarative line", CompleteScopes, {9}, kNone, {9}},
+        {"complete scopes with nothing checked", CompleteScopes, {}, kNone, {}},
+        {"add checks for a source file", CheckSourceFile, {0}, 1, {0, 4, 5, 6, 11}},
+        {"add checks for file 12 only", CheckSourceFile, {}, 2, {7}},
+        {"add checks for file 20 only", CheckSourceFile, {}, 3, {8}},
+        {"a closed source-file dialog adds nothing", CheckSourceFile, {0}, kNone, {0}},
+        {"remove checks for file 2, not 12 or 20", UncheckSourceFile, kAll, 1,
          AllBut({4, 5, 6, 11})},
-        {"an unknown file id removes nothing", 1009, kAll, "7|gone.pb", kAll},
-        {"add checks for the worker thread", 1006, {0}, "200|scope", {0, 10, 11}},
-        {"add checks for the main thread", 1006, {}, "100|scope", {0, 2, 5, 10}},
-        {"a closed thread dialog adds nothing, even with a thread 0", 1006, {}, "", {}},
-        {"thread 0 when chosen", 1006, {}, "0|scope", {7}},
-        {"remove checks for the main thread", 1007, kAll, "100|scope", AllBut({0, 2, 5, 10})},
-        {"remove checks for an unknown thread", 1007, kAll, "555|scope", kAll},
-        {"add implicit invocations of a call at every depth", 1004, {0}, "", {0, 2, 5}},
-        {"add invocations of a nested call", 1004, {2}, "", {2, 5}},
-        {"add invocations of a line without any", 1004, {10}, "", {10}},
-        {"remove invocations of unchecked lines", 1005, AllBut({0}), "", AllBut({0, 2, 5})},
-        {"remove invocations with everything checked", 1005, kAll, "", kAll},
-        {"remove calls", 1010, kAll, "", AllBut({0, 2})},
-        {"remove calls keeps unchecked rows unchecked", 1010, {5, 10}, "", {5, 10}},
-        {"remove time consumers", 1011, kAll, "", AllBut({5, 7, 8, 9})},
-        {"remove time consumers checks nothing", 1011, {0, 5}, "", {0}},
+        {"a choice beyond the files removes nothing", UncheckSourceFile, kAll, 9, kAll},
+        {"add checks for the worker thread", CheckThread, {0}, 1, {0, 10, 11}},
+        {"add checks for the main thread", CheckThread, {}, 0, {0, 2, 5, 10}},
+        {"a closed thread dialog adds nothing, even with a thread 0", CheckThread, {}, kNone, {}},
+        {"thread 0 when chosen", CheckThread, {}, 2, {7}},
+        {"remove checks for the main thread", UncheckThread, kAll, 0, AllBut({0, 2, 5, 10})},
+        {"a choice beyond the threads removes nothing", UncheckThread, kAll, 7, kAll},
+        {"add implicit invocations of a call at every depth",
+         CheckInvocations,
+         {0},
+         kNone,
+         {0, 2, 5}},
+        {"add invocations of a nested call", CheckInvocations, {2}, kNone, {2, 5}},
+        {"add invocations of a line without any", CheckInvocations, {10}, kNone, {10}},
+        {"remove invocations of unchecked lines", UncheckInvocationsOfUnchecked, AllBut({0}), kNone,
+         AllBut({0, 2, 5})},
+        {"remove invocations with everything checked", UncheckInvocationsOfUnchecked, kAll, kNone,
+         kAll},
+        {"remove calls", UncheckCalls, kAll, kNone, AllBut({0, 2})},
+        {"remove calls keeps unchecked rows unchecked", UncheckCalls, {5, 10}, kNone, {5, 10}},
+        {"remove time consumers", UncheckTimeConsumers, kAll, kNone, AllBut({5, 7, 8, 9})},
+        {"remove time consumers checks nothing", UncheckTimeConsumers, {0, 5}, kNone, {0}},
     };
     for (const ActionCase& c : cases) {
         SCOPED_TRACE(c.Name);
         Fixture f;
         f.Check(c.Before);
-        ScriptedChooser chooser(c.Answer);
-        CheckActionContext context{f.Lists, f.Program, f.Analysis, chooser};
-        const CheckAction action = CheckActionForItem(c.ItemId);
-        ASSERT_NE(action, nullptr);
-        action(context);
+        f.Act(c.Action, c.Answer);
         EXPECT_EQ(f.Checked(), c.After);
-        for (const ListRow& row : f.Lists.ThreadList.Rows) {
-            EXPECT_TRUE(row.Checked) << "thread checks are never touched";
-        }
     }
 }
 
@@ -188,65 +208,56 @@ TEST(CheckActionsTest, InvocationsAreNotExtendedTransitively) {
                Entry(1, 3, T, 6, 1, 0, 2), Entry(1, 2, T, 7)});
     // Rows: line 1.2 is row 1, line 2.3 is row 6, line 2.4 is row 11.
     f.Check({1});
-    ScriptedChooser chooser("");
-    CheckActionContext context{f.Lists, f.Program, f.Analysis, chooser};
-    CheckInvocations(context);
+    f.Act(CheckInvocations);
     EXPECT_EQ(f.Checked(), (std::set<std::size_t>{1, 6}));
-    CheckInvocations(context);
+    f.Act(CheckInvocations);
     EXPECT_EQ(f.Checked(), (std::set<std::size_t>{1, 6, 11}));
 }
 
-TEST(CheckActionsTest, ChoosersAreAskedWithTheListsTexts) {
-    struct Case {
-        int ItemId;
-        const char* Prompt;
-        const char* Titles;
-        const char* Widths;
-        const char* Rows;
+TEST(CheckActionsTest, ChoicesOfferTheSourceFilesAndThreadsOfTheRun) {
+    const std::string files =
+        "1|/src/file1.pb\n2|/src/file2.pb\n12|/src/file12.pb\n20|/src/file20.pb\n";
+    const std::string threads = "100|scope\n200|scope\n0|scope\n";
+    const std::vector<std::tuple<CheckAction, ChoiceKind, std::string>> cases = {
+        {CheckSourceFile, ChoiceKind::SourceFileToCheck, files},
+        {UncheckSourceFile, ChoiceKind::SourceFileToUncheck, files},
+        {CheckThread, ChoiceKind::ThreadToCheck, threads},
+        {UncheckThread, ChoiceKind::ThreadToUncheck, threads},
     };
-    const char* files = "1|/src/file1.pb\n2|/src/file2.pb\n12|/src/file12.pb\n20|/src/file20.pb\n";
-    const char* threads = "100|scope\n200|scope\n0|scope\n";
-    const std::vector<Case> cases = {
-        {1008, "Select sourcefile to add checks for ...", "ID|File", "25|350", files},
-        {1009, "Select sourcefile to remove checks for ...", "ID|File", "25|350", files},
-        {1006, "Select thread to add checks for ...", "ID|Procedure", "50|325", threads},
-        {1007, "Select thread to remove checks for ...", "ID|Procedure", "50|325", threads},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.ItemId);
+    for (const auto& [action, kind, rows] : cases) {
         Fixture f;
-        ScriptedChooser chooser("");
-        CheckActionContext context{f.Lists, f.Program, f.Analysis, chooser};
-        CheckActionForItem(c.ItemId)(context);
+        ScriptedChooser chooser(kNone);
+        CheckActionContext context{f.Lines, f.Run, chooser};
+        RunCheckAction(action, context);
         ASSERT_EQ(chooser.Asked.size(), 1u);
-        EXPECT_EQ(chooser.Asked[0],
-                  (std::vector<std::string>{"Tickscope", c.Prompt, c.Titles, c.Widths, c.Rows}));
+        EXPECT_EQ(chooser.Asked[0].first, kind);
+        EXPECT_EQ(chooser.Asked[0].second, rows);
     }
 }
 
 TEST(CheckActionsTest, WithoutARunEveryActionIsSafeAndChangesNothing) {
-    for (const CheckActionItem& item : CheckActionItems()) {
-        SCOPED_TRACE(item.Caption);
-        AnalyzerLists lists;
-        ProgramInfo program;
-        RunAnalysis analysis;
-        ScriptedChooser chooser("1|x");
-        CheckActionContext context{lists, program, analysis, chooser};
-        item.Action(context);
-        EXPECT_EQ(lists.ReportList.RowCount(), 0u);
+    for (const CheckAction action :
+         {CheckAll, UncheckAll, CompleteScopes, CheckSourceFile, CheckThread, CheckInvocations,
+          UncheckSourceFile, UncheckThread, UncheckInvocationsOfUnchecked, UncheckCalls,
+          UncheckTimeConsumers}) {
+        SCOPED_TRACE(static_cast<int>(action));
+        LineChecks lines;
+        const LoadedRun run;
+        ScriptedChooser chooser(0);
+        CheckActionContext context{lines, run, chooser};
+        RunCheckAction(action, context);
+        EXPECT_TRUE(lines.empty());
         for (const auto& asked : chooser.Asked) {
-            EXPECT_EQ(asked[4], "") << "the requester shows an empty list";
+            EXPECT_EQ(asked.second, "") << "the requester shows an empty list";
         }
     }
 }
 
-TEST(CheckActionsTest, ScopesOfRowsBeyondTheProgramAreIgnored) {
+TEST(CheckActionsTest, ScopesOfLinesBeyondTheProgramAreIgnored) {
     Fixture f;
-    f.Program.LinesOfCode.resize(3); // fewer lines than rows
+    f.Run.Program.LinesOfCode.resize(3); // fewer lines than checks
     f.Check({1, 11});
-    ScriptedChooser chooser("");
-    CheckActionContext context{f.Lists, f.Program, f.Analysis, chooser};
-    CompleteScopeChecks(context);
+    f.Act(CompleteScopes);
     EXPECT_EQ(f.Checked(), (std::set<std::size_t>{1, 2}));
 }
 
@@ -265,38 +276,6 @@ TEST(CheckActionsTest, TimeConsumersAreFoundByPlainSubstring) {
     };
     for (const auto& [code, expected] : cases) {
         EXPECT_EQ(IsTimeConsumer(code), expected) << code;
-    }
-}
-
-TEST(CheckActionsTest, MenuItemsMapToTheirActions) {
-    const std::vector<std::pair<int, const char*>> menu = {
-        {1001, "Check all"},
-        {1002, "Remove all checks"},
-        {1003, "Complete checks for scopes"},
-        {1008, "Add checks for a sourcefile"},
-        {1006, "Add checks for a thread"},
-        {1004, "Add checks for implicitly invocations"},
-        {1009, "Remove checks for a sourcefile"},
-        {1007, "Remove checks for a thread"},
-        {1005, "Remove implicitly invocations"},
-        {1010, "Remove calls"},
-        {1011, "Remove timeconsumers"},
-    };
-    const auto& items = CheckActionItems();
-    ASSERT_EQ(items.size(), menu.size());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        EXPECT_EQ(items[i].ItemId, menu[i].first);
-        EXPECT_STREQ(items[i].Caption, menu[i].second);
-        EXPECT_EQ(items[i].SeparatorBefore, items[i].ItemId == 1003 || items[i].ItemId == 1009);
-        EXPECT_EQ(CheckActionForItem(items[i].ItemId), items[i].Action);
-    }
-    std::set<CheckAction> distinct;
-    for (const auto& item : items) {
-        distinct.insert(item.Action);
-    }
-    EXPECT_EQ(distinct.size(), 11u);
-    for (int id : {0, 1000, 1012, 2000, 2001, -1001}) {
-        EXPECT_EQ(CheckActionForItem(id), nullptr) << id;
     }
 }
 

@@ -64,7 +64,11 @@ class RunCatalogueTest : public ::testing::Test {
     void AddRun(const std::string& name, const std::string& content) {
         home_.Write("Tickscope/" + name, content);
     }
-    bool Build() { return BuildRunCatalogue(home_.Folder(), catalogue_, lists_); }
+    bool Build() {
+        const bool built = BuildRunCatalogue(home_.Folder(), catalogue_);
+        programs_ = ProgramNames(catalogue_);
+        return built;
+    }
     std::vector<std::string> FileNames() const {
         std::vector<std::string> names;
         for (const auto& record : catalogue_.Records) {
@@ -75,14 +79,14 @@ class RunCatalogueTest : public ::testing::Test {
 
     testing::TempFolder home_;
     RunCatalogue catalogue_;
-    AnalyzerLists lists_;
+    std::vector<std::string> programs_;
 };
 
 TEST_F(RunCatalogueTest, MissingFolderCannotBeExamined) {
-    lists_.ProgramCombo.Entries = {"stale"};
+    catalogue_.Records.emplace_back(); // a stale record
     EXPECT_FALSE(Build());
     EXPECT_TRUE(catalogue_.Records.empty());
-    EXPECT_TRUE(lists_.ProgramCombo.Entries.empty());
+    EXPECT_TRUE(programs_.empty());
 }
 
 TEST_F(RunCatalogueTest, EmptyFolderGivesNothingToChoose) {
@@ -91,8 +95,7 @@ TEST_F(RunCatalogueTest, EmptyFolderGivesNothingToChoose) {
     home_.Write("Tickscope/1000-1.tkl", "\0");
     EXPECT_TRUE(Build());
     EXPECT_TRUE(catalogue_.Records.empty());
-    EXPECT_TRUE(lists_.ProgramCombo.Entries.empty());
-    EXPECT_EQ(lists_.ProgramCombo.Selected, -1);
+    EXPECT_TRUE(programs_.empty());
 }
 
 TEST_F(RunCatalogueTest, ReadsHeaderKeysAndTimestamp) {
@@ -107,8 +110,7 @@ TEST_F(RunCatalogueTest, ReadsHeaderKeysAndTimestamp) {
     EXPECT_EQ(r.LineCount, 120);
     EXPECT_EQ(r.SourceFileCount, 3);
     EXPECT_EQ(r.ScopeCount, 7);
-    EXPECT_TRUE(r.Program.LinesOfCode.empty());
-    EXPECT_EQ(lists_.ProgramCombo.Entries, std::vector<std::string>{"game.pb"});
+    EXPECT_EQ(programs_, std::vector<std::string>{"game.pb"});
 }
 
 TEST_F(RunCatalogueTest, NewestFirstWhateverTheMilliseconds) {
@@ -120,7 +122,7 @@ TEST_F(RunCatalogueTest, NewestFirstWhateverTheMilliseconds) {
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"3000-1.tkr", "2000-50.tkr", "1000-999999.tkr",
                                                      "900-7.tkr"}));
     // Each program once, ordered by its newest run.
-    EXPECT_EQ(lists_.ProgramCombo.Entries, (std::vector<std::string>{"a.pb", "b.pb", "c.pb"}));
+    EXPECT_EQ(programs_, (std::vector<std::string>{"a.pb", "b.pb", "c.pb"}));
 }
 
 TEST_F(RunCatalogueTest, ProgramsGroupByFileNameExactly) {
@@ -128,7 +130,7 @@ TEST_F(RunCatalogueTest, ProgramsGroupByFileNameExactly) {
     AddRun("200-1.tkr", RunHeader("D:\\two\\game.pb"));
     AddRun("300-1.tkr", RunHeader("C:\\one\\Game.pb"));
     ASSERT_TRUE(Build());
-    EXPECT_EQ(lists_.ProgramCombo.Entries, (std::vector<std::string>{"Game.pb", "game.pb"}));
+    EXPECT_EQ(programs_, (std::vector<std::string>{"Game.pb", "game.pb"}));
     const auto runs = RunsOfProgram(catalogue_, "game.pb");
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0]->Timestamp, 200);
@@ -153,13 +155,12 @@ TEST_F(RunCatalogueTest, EqualTimestampsKeepListingOrder) {
     }
     EXPECT_EQ(FileNames(), expected);
 
-    // Both rows read the same; choosing either loads the first in catalogue order.
-    ASSERT_TRUE(ChooseProgram(catalogue_, "p.pb", lists_));
-    ASSERT_EQ(lists_.RunList.RowCount(), 6u);
-    EXPECT_EQ(lists_.RunList.CellText(1, 0), lists_.RunList.CellText(2, 0));
-    RunRecord* found = FindRun(catalogue_, "p.pb", FormatTimestamp(500));
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(found, &catalogue_.Records[1]);
+    // Runs of the same second are listed one by one: each row names its own run.
+    const auto runs = RunsOfProgram(catalogue_, "p.pb");
+    ASSERT_EQ(runs.size(), 6u);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i], &catalogue_.Records[i]);
+    }
 }
 
 struct OddNameCase {
@@ -192,8 +193,9 @@ TEST_F(RunCatalogueTest, TimestampsOfOddNames) {
         }
         EXPECT_TRUE(seen) << c.FileName;
     }
-    ASSERT_TRUE(ChooseProgram(catalogue_, "x.pb", lists_));
-    EXPECT_EQ(lists_.RunList.CellText(lists_.RunList.RowCount() - 1, 0), "1970/01/01-00:00:00");
+    const auto runs = RunsOfProgram(catalogue_, "x.pb");
+    ASSERT_EQ(runs.size(), cases.size());
+    EXPECT_EQ(FormatTimestamp(runs.back()->Timestamp), "1970/01/01-00:00:00");
 }
 
 TEST_F(RunCatalogueTest, UnreadableOrOddEntriesGetDefaults) {
@@ -212,32 +214,20 @@ TEST_F(RunCatalogueTest, UnreadableOrOddEntriesGetDefaults) {
         EXPECT_EQ(record.Path, record.Timestamp == 400 ? "p.pb" : "");
     }
     // The empty program name is one entry, listed at the place of its newest run.
-    EXPECT_EQ(lists_.ProgramCombo.Entries, (std::vector<std::string>{"", "p.pb"}));
+    EXPECT_EQ(programs_, (std::vector<std::string>{"", "p.pb"}));
 }
 
-TEST_F(RunCatalogueTest, ChoosingAProgramRefillsTheRunList) {
+TEST_F(RunCatalogueTest, ChoosingAProgramListsItsRunsNewestFirst) {
     AddRun("1368783667-1.tkr", RunHeader("C:\\a.pb"));
     AddRun("1368783600-1.tkr", RunHeader("C:\\a.pb"));
     AddRun("1368783700-1.tkr", RunHeader("C:\\b.pb"));
     ASSERT_TRUE(Build());
-    lists_.ReportList.AddRow({"", "1", "2"});
-    lists_.ThreadList.AddRow({"", "7", "main"});
-    lists_.SourceFileList.AddRow({"1", "a.pb"});
-    lists_.RunList.AddRow({"old", "x"});
-
-    ASSERT_TRUE(ChooseProgram(catalogue_, "a.pb", lists_));
-    ASSERT_EQ(lists_.RunList.RowCount(), 2u);
-    EXPECT_EQ(lists_.RunList.CellText(0, 0), "2013/05/17-09:41:07");
-    EXPECT_EQ(lists_.RunList.CellText(0, 1), "");
-    EXPECT_EQ(lists_.RunList.CellText(1, 0), "2013/05/17-09:40:00");
-    EXPECT_EQ(lists_.ReportList.RowCount(), 0u);
-    EXPECT_EQ(lists_.ThreadList.RowCount(), 0u);
-    EXPECT_EQ(lists_.SourceFileList.RowCount(), 0u);
-
-    EXPECT_EQ(FindRun(catalogue_, "a.pb", "2013/05/17-09:40:00"), &catalogue_.Records[2]);
-    EXPECT_EQ(FindRun(catalogue_, "b.pb", "2013/05/17-09:40:00"), nullptr);
-    EXPECT_FALSE(ChooseProgram(catalogue_, "nothing.pb", lists_));
-    EXPECT_EQ(lists_.RunList.RowCount(), 0u);
+    const auto runs = RunsOfProgram(catalogue_, "a.pb");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(FormatTimestamp(runs[0]->Timestamp), "2013/05/17-09:41:07");
+    EXPECT_EQ(runs[1], &catalogue_.Records[2]);
+    EXPECT_EQ(FormatTimestamp(runs[1]->Timestamp), "2013/05/17-09:40:00");
+    EXPECT_TRUE(RunsOfProgram(catalogue_, "nothing.pb").empty());
 }
 
 } // namespace

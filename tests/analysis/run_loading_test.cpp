@@ -1,8 +1,10 @@
 #include "analysis/run_loading.h"
 
 #include "analysis/attribution.h"
+#include "analysis/line_figures.h"
 #include "common/temp_folder.h"
-#include "instrument/run_files.h"
+#include "runfiles/entry_record.h"
+#include "runfiles/run_information.h"
 #include "source/text_utils.h"
 
 #include <gtest/gtest.h>
@@ -132,10 +134,10 @@ class RecordingProgress final : public ProgressSink {
 };
 
 // Line id -> (hits, total nanos) for all threads in mode "all".
-std::map<int, std::pair<std::int64_t, std::int64_t>> Results(const RunAnalysis& analysis,
-                                                             const AnalyzerLists& lists) {
+std::map<int, std::pair<std::int64_t, std::int64_t>> Results(const LoadedRun& run) {
     std::map<int, std::pair<std::int64_t, std::int64_t>> results;
-    for (const auto& r : ComputeLineResults(analysis, lists.ThreadList, lists.ModeCombo)) {
+    const ThreadChecks all(run.Threads.size(), true);
+    for (const auto& r : ComputeLineResults(run.Analysis, all, TimeMode::All)) {
         results[r.LineId] = {r.Hits, r.TimeNanos};
     }
     return results;
@@ -159,10 +161,10 @@ class RunLoadingTest : public ::testing::Test {
         catalogue_.Records.push_back(std::move(record));
         return catalogue_.Records.back();
     }
-    void Load(RunRecord& record) { LoadRun(catalogue_, record, lists_, analysis_, progress_); }
+    void Load(const RunRecord& record) { run_ = LoadRun(record, progress_); }
 
-    void ExpectSmallProgram(const RunRecord& record) {
-        const ProgramInfo& program = record.Program;
+    void ExpectSmallProgram() {
+        const ProgramInfo& program = run_.Program;
         ASSERT_EQ(program.LinesOfCode.size(), kExpectedLines.size());
         for (std::size_t i = 0; i < kExpectedLines.size(); ++i) {
             SCOPED_TRACE(i + 1);
@@ -176,39 +178,25 @@ class RunLoadingTest : public ::testing::Test {
                 scopes.push_back(instruction.ScopeId);
             }
             EXPECT_EQ(scopes, expected.Scopes);
-            EXPECT_EQ(lists_.ReportList.CellText(i, kFileColumn),
-                      std::to_string(expected.SourceFileId));
-            EXPECT_EQ(lists_.ReportList.CellText(i, kLineColumn),
-                      std::to_string(expected.LineNumber));
-            EXPECT_EQ(lists_.ReportList.CellText(i, kHitsColumn), "");
-            EXPECT_EQ(lists_.ReportList.CellText(i, kCodeColumn), expected.Code);
-            EXPECT_TRUE(lists_.ReportList.Rows[i].Checked);
         }
-        EXPECT_EQ(lists_.ReportList.RowCount(), kExpectedLines.size());
         EXPECT_EQ(program.SourceFileIds.Get("C:\\src\\main.pb"), 1);
         EXPECT_EQ(program.SourceFileIds.Get("C:\\src\\inc.pbi"), 2);
         EXPECT_EQ(program.SourceFileIds.Size(), 2u);
         EXPECT_EQ(program.ScopeIds.Get("***main***"), 1);
         EXPECT_EQ(program.ScopeIds.Get("Foo"), 2);
         EXPECT_EQ(program.ScopeIds.Size(), 2u);
-        std::map<std::string, std::string> files;
-        for (const auto& row : lists_.SourceFileList.Rows) {
-            files[row.Cells[0].Text] = row.Cells[1].Text;
-        }
-        EXPECT_EQ(files, (std::map<std::string, std::string>{{"1", "C:\\src\\main.pb"},
-                                                             {"2", "C:\\src\\inc.pbi"}}));
+        EXPECT_EQ(run_.Record.Path, "C:\\src\\main.pb");
     }
 
     void ExpectSmallRunFigures() {
-        ASSERT_EQ(lists_.ThreadList.RowCount(), 3u);
-        const std::vector<std::pair<std::string, std::string>> threads = {
-            {"100", "***main***"}, {"200", "Foo"}, {"-1", ""}};
+        ASSERT_EQ(run_.Threads.size(), 3u);
+        const std::vector<std::pair<std::int32_t, std::string>> threads = {
+            {100, "***main***"}, {200, "Foo"}, {-1, ""}};
         for (std::size_t i = 0; i < threads.size(); ++i) {
-            EXPECT_EQ(lists_.ThreadList.CellText(i, 1), threads[i].first);
-            EXPECT_EQ(lists_.ThreadList.CellText(i, 2), threads[i].second);
-            EXPECT_TRUE(lists_.ThreadList.Rows[i].Checked);
+            EXPECT_EQ(run_.Threads[i].ThreadId, threads[i].first);
+            EXPECT_EQ(run_.Threads[i].Scope, threads[i].second);
         }
-        const auto results = Results(analysis_, lists_);
+        const auto results = Results(run_);
         EXPECT_EQ(results.at(2), (std::pair<std::int64_t, std::int64_t>{2, 25}));
         EXPECT_EQ(results.at(4), (std::pair<std::int64_t, std::int64_t>{1, 100}));
         EXPECT_EQ(results.count(1), 0u);
@@ -216,8 +204,7 @@ class RunLoadingTest : public ::testing::Test {
 
     testing::TempFolder home_;
     RunCatalogue catalogue_;
-    AnalyzerLists lists_;
-    RunAnalysis analysis_;
+    LoadedRun run_;
     RecordingProgress progress_;
 };
 
@@ -236,7 +223,7 @@ TEST_P(RunFileVariantsTest, LoadTheSameProgramAndFigures) {
     const std::string tkrBefore = testing::ReadFileBytes(record.FileName);
     const std::string tklBefore = testing::ReadFileBytes(EntryLogPath(record.FileName));
     Load(record);
-    ExpectSmallProgram(record);
+    ExpectSmallProgram();
     ExpectSmallRunFigures();
     // The analyzer only reads run files.
     EXPECT_EQ(testing::ReadFileBytes(record.FileName), tkrBefore);
@@ -268,10 +255,10 @@ TEST_F(RunLoadingTest, LoneCarriageReturnSwallowsTheNextCharacter) {
                                         "LineOfCode.2.LineNumber = 2\r");
     RunRecord& record = AddRun("1000-1", info, BinaryLog(kEntries));
     Load(record);
-    ASSERT_EQ(record.Program.LinesOfCode.size(), 5u);
-    EXPECT_EQ(record.Program.LinesOfCode[1].LineNumber, 2);
-    EXPECT_EQ(record.Program.LinesOfCode[1].Code, "");
-    EXPECT_EQ(record.Program.LinesOfCode[2].Code, "EndProcedure");
+    ASSERT_EQ(run_.Program.LinesOfCode.size(), 5u);
+    EXPECT_EQ(run_.Program.LinesOfCode[1].LineNumber, 2);
+    EXPECT_EQ(run_.Program.LinesOfCode[1].Code, "");
+    EXPECT_EQ(run_.Program.LinesOfCode[2].Code, "EndProcedure");
 }
 
 TEST_F(RunLoadingTest, ValuesReadLikeVal) {
@@ -287,7 +274,7 @@ TEST_F(RunLoadingTest, ValuesReadLikeVal) {
         1);
     RunRecord& record = AddRun("1000-1", info, std::nullopt, 3, 0, 0);
     Load(record);
-    const auto& lines = record.Program.LinesOfCode;
+    const auto& lines = run_.Program.LinesOfCode;
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].SourceFileId, 12);
     EXPECT_EQ(lines[0].LineNumber, 0);
@@ -297,17 +284,17 @@ TEST_F(RunLoadingTest, ValuesReadLikeVal) {
     EXPECT_EQ(lines[1].LineNumber, 0);
     EXPECT_EQ(lines[2].LineNumber, -4);
     EXPECT_EQ(lines[2].SourceFileId, 0);
-    EXPECT_TRUE(record.Program.SourceFileIds.Empty());
-    EXPECT_TRUE(record.Program.ScopeIds.Empty());
+    EXPECT_TRUE(run_.Program.SourceFileIds.Empty());
+    EXPECT_TRUE(run_.Program.ScopeIds.Empty());
 }
 
 TEST_F(RunLoadingTest, MissingEntryLogGivesAProgramWithoutEntries) {
     RunRecord& record = AddRun("1000-1", kRunInformation, std::nullopt);
     Load(record);
-    ExpectSmallProgram(record);
-    EXPECT_EQ(lists_.ThreadList.RowCount(), 0u);
-    EXPECT_TRUE(analysis_.Threads().empty());
-    EXPECT_TRUE(Results(analysis_, lists_).empty());
+    ExpectSmallProgram();
+    EXPECT_TRUE(run_.Threads.empty());
+    EXPECT_TRUE(run_.Analysis.Threads().empty());
+    EXPECT_TRUE(Results(run_).empty());
     EXPECT_FALSE(std::filesystem::exists(EntryLogPath(record.FileName)));
 }
 
@@ -343,11 +330,10 @@ TEST_P(BrokenRunTest, LoadsSafely) {
     const auto started = std::chrono::steady_clock::now();
     Load(record);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
-    EXPECT_EQ(record.Program.LinesOfCode.size(), c.Lines);
-    EXPECT_EQ(record.Program.SourceFileIds.Size(), c.SourceFiles);
-    EXPECT_EQ(record.Program.ScopeIds.Size(), c.Scopes);
-    EXPECT_EQ(lists_.ReportList.RowCount(), c.Lines);
-    EXPECT_EQ(lists_.SourceFileList.RowCount(), c.SourceFiles);
+    EXPECT_EQ(run_.Program.LinesOfCode.size(), c.Lines);
+    EXPECT_EQ(run_.Program.SourceFileIds.Size(), c.SourceFiles);
+    EXPECT_EQ(run_.Program.ScopeIds.Size(), c.Scopes);
+    EXPECT_EQ(run_.Analysis.LineCount(), static_cast<std::int32_t>(c.Lines));
     ASSERT_FALSE(progress_.Calls.empty());
     EXPECT_EQ(progress_.Calls.back().Maximum, -1);
     EXPECT_EQ(progress_.Calls.back().Value, progress_.Calls.front().Maximum);
@@ -388,12 +374,12 @@ TEST_F(RunLoadingTest, HugeInstructionCountIsCut) {
                                         "LineOfCode.4.Instructions = 2147483647");
     RunRecord& record = AddRun("1000-1", info, BinaryLog(kEntries));
     Load(record);
-    ASSERT_EQ(record.Program.LinesOfCode.size(), 5u);
-    EXPECT_EQ(record.Program.LinesOfCode[3].Instructions.size(), 2u);
+    ASSERT_EQ(run_.Program.LinesOfCode.size(), 5u);
+    EXPECT_EQ(run_.Program.LinesOfCode[3].Instructions.size(), 2u);
     ExpectSmallRunFigures();
 }
 
-TEST_F(RunLoadingTest, SecondLoadReplacesTheFirst) {
+TEST_F(RunLoadingTest, LoadsOneRunAfterTheOther) {
     const std::string other = EncodeRunInformation(
         "Path = C:\\b.pb\r\n\r\nSourceFileIds = 1\r\nSourceFileId.1 = C:\\b.pb\r\n\r\n"
         "ScopeIds = 1\r\nScopeId.1 = ***main***\r\n\r\nLinesOfCode = 1\r\n"
@@ -404,31 +390,24 @@ TEST_F(RunLoadingTest, SecondLoadReplacesTheFirst) {
     AddRun("3000-1", other, BinaryLog({Entry(300, 0, 1, 4, 1, 1, 0), Entry(300, 0, 1, 4, 1, 2, 9)}),
            1, 1, 1);
     AddRun("1000-1", kRunInformation, BinaryLog(kEntries));
-    RunRecord& second = catalogue_.Records[0];
-    RunRecord& first = catalogue_.Records[1];
+    const RunRecord& second = catalogue_.Records[0];
+    const RunRecord& first = catalogue_.Records[1];
 
     Load(first);
-    ExpectSmallProgram(first);
-    // The older run comes after the chosen one in the catalogue; it is emptied all the same.
+    ExpectSmallProgram();
+    // The second run shows only its own lines, files and threads.
     Load(second);
-    EXPECT_TRUE(first.Program.LinesOfCode.empty());
-    EXPECT_TRUE(first.Program.SourceFileIds.Empty());
-    EXPECT_TRUE(first.Program.ScopeIds.Empty());
-    ASSERT_EQ(second.Program.LinesOfCode.size(), 1u);
-    ASSERT_EQ(lists_.ReportList.RowCount(), 1u);
-    EXPECT_EQ(lists_.ReportList.CellText(0, kCodeColumn), "Delay(1)");
-    ASSERT_EQ(lists_.SourceFileList.RowCount(), 1u);
-    EXPECT_EQ(lists_.SourceFileList.CellText(0, 1), "C:\\b.pb");
-    ASSERT_EQ(lists_.ThreadList.RowCount(), 1u);
-    EXPECT_EQ(lists_.ThreadList.CellText(0, 1), "300");
-    EXPECT_EQ(lists_.ThreadList.CellText(0, 2), "***main***");
-    EXPECT_EQ(Results(analysis_, lists_),
-              (std::map<int, std::pair<std::int64_t, std::int64_t>>{{1, {1, 9}}}));
+    ASSERT_EQ(run_.Program.LinesOfCode.size(), 1u);
+    EXPECT_EQ(run_.Program.LinesOfCode[0].Code, "Delay(1)");
+    ASSERT_EQ(run_.Program.SourceFileIds.Size(), 1u);
+    EXPECT_EQ(run_.Program.SourceFileIds.Get("C:\\b.pb"), 1);
+    ASSERT_EQ(run_.Threads.size(), 1u);
+    EXPECT_EQ(run_.Threads[0].ThreadId, 300);
+    EXPECT_EQ(run_.Threads[0].Scope, "***main***");
+    EXPECT_EQ(Results(run_), (std::map<int, std::pair<std::int64_t, std::int64_t>>{{1, {1, 9}}}));
 
-    // Loading the older run again empties the newer one.
     Load(first);
-    EXPECT_TRUE(second.Program.LinesOfCode.empty());
-    ExpectSmallProgram(first);
+    ExpectSmallProgram();
     ExpectSmallRunFigures();
 }
 
@@ -478,7 +457,7 @@ TEST_F(RunLoadingTest, ProgressCoversBothFilesInVisibleSteps) {
     EXPECT_EQ(announcements, 1);
 }
 
-TEST_F(RunLoadingTest, EntryLogPathReplacesTheExtension) {
+TEST(RunInformationTest, EntryLogPathReplacesTheExtension) {
     EXPECT_EQ(EntryLogPath("/h/Tickscope/1-2.tkr"), "/h/Tickscope/1-2.tkl");
     EXPECT_EQ(EntryLogPath("/h/a.tkr.d/1-2.tkr"), "/h/a.tkr.d/1-2.tkl");
     EXPECT_EQ(EntryLogPath("/h/run"), "/h/run.tkl");

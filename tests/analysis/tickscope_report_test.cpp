@@ -1,8 +1,8 @@
 #include "analysis/report_output.h"
 
 #include "common/temp_folder.h"
-#include "instrument/program_info_file.h"
-#include "instrument/run_recorder.h"
+#include "runfiles/program_info_file.h"
+#include "runfiles/run_recorder.h"
 #include "source/program_info.h"
 
 #include <gtest/gtest.h>

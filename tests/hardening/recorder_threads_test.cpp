@@ -3,9 +3,10 @@
 // written. The log must hold whole records only, each thread's records in its own order,
 // and nothing may crash. Also run under ThreadSanitizer by scripts/test.sh.
 
-#include "instrument/run_files.h"
-#include "instrument/run_recorder.h"
 #include "platform/platform.h"
+#include "runfiles/entry_log_reader.h"
+#include "runfiles/entry_record.h"
+#include "runfiles/run_recorder.h"
 
 #include "common/temp_folder.h"
 

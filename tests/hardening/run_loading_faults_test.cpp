@@ -5,13 +5,14 @@
 // analyzer never writes there.
 
 #include "analysis/attribution.h"
-#include "analysis/list_data.h"
 #include "analysis/progress.h"
 #include "analysis/run_catalogue.h"
 #include "analysis/run_loading.h"
-#include "instrument/program_info_file.h"
-#include "instrument/run_files.h"
+#include "runfiles/entry_record.h"
+#include "runfiles/program_info_file.h"
+#include "runfiles/run_information.h"
 #include "source/program_info.h"
+#include "ui/list_data.h"
 
 #include "common/temp_folder.h"
 
@@ -103,17 +104,16 @@ std::string LogBytes(const std::vector<EntryRecord>& records, bool text) {
     return bytes;
 }
 
-struct LoadedRun {
+struct CataloguedRun {
     RunCatalogue Catalogue;
-    AnalyzerLists Lists;
-    RunAnalysis Analysis;
+    LoadedRun Run;
     bool Catalogued = false;
 };
 
-void CatalogueAndLoadFirst(const std::string& home, LoadedRun& run, ProgressSink& progress) {
-    run.Catalogued = BuildRunCatalogue(home, run.Catalogue, run.Lists);
+void CatalogueAndLoadFirst(const std::string& home, CataloguedRun& run, ProgressSink& progress) {
+    run.Catalogued = BuildRunCatalogue(home, run.Catalogue);
     if (run.Catalogued && !run.Catalogue.Records.empty()) {
-        LoadRun(run.Catalogue, run.Catalogue.Records.front(), run.Lists, run.Analysis, progress);
+        run.Run = LoadRun(run.Catalogue.Records.front(), progress);
     }
 }
 
@@ -214,14 +214,14 @@ TEST(RunLoadingFaults, EntryLogThatShrinksOrVanishesWhileLoading) {
         const std::int64_t runSize = static_cast<std::int64_t>(fs::file_size(run));
         const std::int64_t logSize = static_cast<std::int64_t>(fs::file_size(log));
 
-        LoadedRun loaded;
+        CataloguedRun loaded;
         TriggeringProgress progress(runSize + logSize / 3, [&] { c.Action(log); });
         CatalogueAndLoadFirst(home.Folder(), loaded, progress);
         ASSERT_TRUE(progress.Fired()) << "the log was not changed during the load";
 
         // What was counted is exactly a prefix of the log: the whole records read before the
         // log changed, whatever the reader still had in its buffer.
-        const std::int64_t hits = TotalHits(loaded.Analysis);
+        const std::int64_t hits = TotalHits(loaded.Run.Analysis);
         if (c.Shortened) {
             EXPECT_LT(hits, kPairs) << "the shortened log was read in full";
         } else {
@@ -230,15 +230,15 @@ TEST(RunLoadingFaults, EntryLogThatShrinksOrVanishesWhileLoading) {
         bool prefix = false;
         for (std::int64_t extra = 0; extra <= 1 && !prefix; ++extra) {
             RunAnalysis expected;
-            ResetAttribution(expected, loaded.Lists.ReportList);
+            ResetAttribution(expected, loaded.Run.Program.LinesOfCode);
             for (std::int64_t i = 0; i < 2 * hits + extra; ++i) {
                 AttributeEntry(expected, records[static_cast<std::size_t>(i)]);
             }
-            prefix = SameFigures(expected, loaded.Analysis);
+            prefix = SameFigures(expected, loaded.Run.Analysis);
         }
         EXPECT_TRUE(prefix) << hits << " hits are not a prefix of the log";
-        EXPECT_EQ(loaded.Lists.ReportList.RowCount(), static_cast<std::size_t>(kLines));
-        EXPECT_EQ(loaded.Lists.ThreadList.RowCount(), loaded.Analysis.Threads().size());
+        EXPECT_EQ(loaded.Run.Program.LinesOfCode.size(), static_cast<std::size_t>(kLines));
+        EXPECT_EQ(loaded.Run.Threads.size(), loaded.Run.Analysis.Threads().size());
         EXPECT_EQ(Checksums(home.Path())["Tickscope/1700000000-1.tkr"], runSum);
     }
 }
@@ -265,15 +265,14 @@ TEST(RunLoadingFaults, TenThousandRunsAreCataloguedInOrder) {
         const auto before = Checksums(home.Path());
 
         RunCatalogue catalogue;
-        AnalyzerLists lists;
         // The time is measured by bench/bench_catalogue.cpp; here the result must be right.
-        ASSERT_TRUE(BuildRunCatalogue(home.Folder(), catalogue, lists));
+        ASSERT_TRUE(BuildRunCatalogue(home.Folder(), catalogue));
 
         ASSERT_EQ(catalogue.Records.size(), static_cast<std::size_t>(kRuns));
         for (std::size_t i = 1; i < catalogue.Records.size(); ++i) {
             ASSERT_GE(catalogue.Records[i - 1].Timestamp, catalogue.Records[i].Timestamp);
         }
-        EXPECT_EQ(lists.ProgramCombo.Entries.size(), static_cast<std::size_t>(c.Programs));
+        EXPECT_EQ(ProgramNames(catalogue).size(), static_cast<std::size_t>(c.Programs));
         EXPECT_EQ(catalogue.Records.front().LineCount, 3);
         EXPECT_EQ(RunsOfProgram(catalogue, "program1.pb").size(),
                   static_cast<std::size_t>(kRuns / c.Programs));
@@ -310,7 +309,7 @@ TEST(RunLoadingFaults, HundredMegabyteLine) {
         home.Write("Tickscope/1700000000-1.tkl", LogBytes(Executions(10, 2), false));
         const auto before = Checksums(home.Path());
         const auto start = std::chrono::steady_clock::now();
-        LoadedRun loaded;
+        CataloguedRun loaded;
         SilentProgress progress;
         CatalogueAndLoadFirst(home.Folder(), loaded, progress);
         std::printf(
@@ -320,12 +319,11 @@ TEST(RunLoadingFaults, HundredMegabyteLine) {
         const RunRecord& record = loaded.Catalogue.Records.front();
         EXPECT_EQ(record.Path.size(), c.PathLength);
         if (c.CodeLength > 0) {
-            ASSERT_EQ(record.Program.LinesOfCode.size(), 2u);
-            EXPECT_EQ(record.Program.LinesOfCode[0].Code.size(), c.CodeLength);
-            EXPECT_EQ(loaded.Lists.ReportList.CellText(0, kCodeColumn).size(), c.CodeLength);
-            EXPECT_EQ(TotalHits(loaded.Analysis), 10);
+            ASSERT_EQ(loaded.Run.Program.LinesOfCode.size(), 2u);
+            EXPECT_EQ(loaded.Run.Program.LinesOfCode[0].Code.size(), c.CodeLength);
+            EXPECT_EQ(TotalHits(loaded.Run.Analysis), 10);
         } else {
-            EXPECT_TRUE(record.Program.LinesOfCode.empty());
+            EXPECT_TRUE(loaded.Run.Program.LinesOfCode.empty());
         }
         EXPECT_EQ(Checksums(home.Path()), before);
     }
@@ -357,10 +355,9 @@ TEST(RunLoadingFaults, RunFolderThatCannotBeRead) {
         TempFolder home;
         c.Prepare(home);
         RunCatalogue catalogue;
-        AnalyzerLists lists;
-        EXPECT_FALSE(BuildRunCatalogue(home.Folder(), catalogue, lists));
+        EXPECT_FALSE(BuildRunCatalogue(home.Folder(), catalogue));
         EXPECT_TRUE(catalogue.Records.empty());
-        EXPECT_TRUE(lists.ProgramCombo.Entries.empty());
+        EXPECT_TRUE(ProgramNames(catalogue).empty());
         std::error_code ignored;
         fs::permissions(home.Path() / "Tickscope", fs::perms::owner_all, ignored);
     }
@@ -414,14 +411,13 @@ TEST(RunLoadingFaults, RunFilesThatAreFoldersOrMissing) {
         TempFolder home;
         c.Prepare(home);
         const auto before = Checksums(home.Path());
-        LoadedRun loaded;
+        CataloguedRun loaded;
         SilentProgress progress;
         CatalogueAndLoadFirst(home.Folder(), loaded, progress);
         ASSERT_TRUE(loaded.Catalogued);
         ASSERT_EQ(loaded.Catalogue.Records.size(), 1u);
-        EXPECT_EQ(loaded.Catalogue.Records.front().Program.LinesOfCode.size(), c.Lines);
-        EXPECT_EQ(loaded.Lists.ReportList.RowCount(), c.Lines);
-        EXPECT_EQ(TotalHits(loaded.Analysis), c.Hits);
+        EXPECT_EQ(loaded.Run.Program.LinesOfCode.size(), c.Lines);
+        EXPECT_EQ(TotalHits(loaded.Run.Analysis), c.Hits);
         EXPECT_EQ(Checksums(home.Path()), before);
     }
 }

@@ -2,7 +2,7 @@
 // against the loaded model: every line listed once per reading, numbered as in its file.
 #include "instrument/instruction_rules.h"
 #include "instrument/instrumenter.h"
-#include "instrument/program_info_file.h"
+#include "runfiles/program_info_file.h"
 #include "source/source_loader.h"
 #include "source/text_utils.h"
 

@@ -1,7 +1,9 @@
 // The example program's committed program information and runs agree with what build mode
 // makes of the program today: every recorded entry is a probe the instrumented text holds.
 #include "instrument/instrumenter.h"
-#include "instrument/run_files.h"
+#include "instrument/probe_text.h"
+#include "runfiles/entry_log_reader.h"
+#include "runfiles/entry_record.h"
 #include "source/source_loader.h"
 #include "source/text_utils.h"
 
@@ -27,28 +29,12 @@ std::string LinesPart(const std::string& text) {
     return at == std::string::npos ? std::string() : text.substr(at);
 }
 
-// start/stop, file, line, instruction, stack-frame override
-using ProbeKey = std::tuple<bool, int, int, int, bool>;
-
-std::set<ProbeKey> ProbesOf(const ProgramInfo& program) {
-    std::set<ProbeKey> probes;
+std::set<ProbeCall> ProbesOf(const ProgramInfo& program) {
+    std::set<ProbeCall> probes;
     for (const LineOfCode& line : program.LinesOfCode) {
         for (const std::string& element : line.OutputLines) {
-            for (const bool start : {true, false}) {
-                const std::string name =
-                    start ? "tickscope_AddStartEntry(" : "tickscope_AddStopEntry(";
-                const auto at = element.find(name);
-                if (at == std::string::npos) {
-                    continue;
-                }
-                std::string_view rest = std::string_view(element).substr(at + name.size());
-                int numbers[3] = {};
-                for (int& number : numbers) {
-                    number = ParseInteger32(rest);
-                    rest = rest.substr(rest.find(',') + 1);
-                }
-                probes.emplace(start, numbers[0], numbers[1], numbers[2],
-                               rest.find("#True") != std::string_view::npos);
+            if (const std::optional<ProbeCall> probe = ParseProbeText(element)) {
+                probes.insert(*probe);
             }
         }
     }
@@ -79,7 +65,7 @@ TEST_F(ExampleRunsTest, ProgramInformationIsCurrent) {
 }
 
 TEST_F(ExampleRunsTest, EveryEntryIsAProbeOfTheProgram) {
-    const std::set<ProbeKey> probes = ProbesOf(program_);
+    const std::set<ProbeCall> probes = ProbesOf(program_);
     ASSERT_GT(probes.size(), 40u);
     int runs = 0;
     for (const auto& entry : fs::directory_iterator(kExamples + "/home/Tickscope")) {
@@ -113,8 +99,9 @@ TEST_F(ExampleRunsTest, EveryEntryIsAProbeOfTheProgram) {
             ++records;
             starts += record.StartOrStop == kStartEntry ? 1 : 0;
             const bool override = record.Stackframe == 0;
-            const ProbeKey key{record.StartOrStop == kStartEntry, record.FileId, record.LineNumber,
-                               record.InstructionNumber, override};
+            const ProbeCall key{
+                record.StartOrStop == kStartEntry ? ProbeKind::Start : ProbeKind::Stop,
+                record.FileId, record.LineNumber, record.InstructionNumber, override};
             EXPECT_TRUE(probes.count(key))
                 << record.FileId << ":" << record.LineNumber << "." << +record.InstructionNumber;
             EXPECT_GE(record.Nanos, lastNanos);

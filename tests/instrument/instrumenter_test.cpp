@@ -196,6 +196,24 @@ TEST(ProbeTextTest, X86AndX64Forms) {
               "tickscope_AddStartEntry(-1, 0, 300, #True)");
 }
 
+TEST(ProbeTextTest, ParsingGivesBackTheCall) {
+    const ProbeCall calls[] = {{ProbeKind::Stop, 2, 17, 1, false},
+                               {ProbeKind::Start, -1, 0, 300, true},
+                               {ProbeKind::Start, 2147483647, -2147483647 - 1, 0, false}};
+    for (const ProbeCall& call : calls) {
+        for (const bool x86 : {false, true}) {
+            const std::string text =
+                ProbeText(call.Kind, call.SourceFileId, call.LineNumber, call.InstructionNumber,
+                          call.OverrideStackframe, x86);
+            EXPECT_EQ(ParseProbeText(text), call) << text;
+        }
+    }
+    for (const char* element : {"", "x = 1", "Define tickscopevar.b", "tickscope_End()",
+                                "; tickscope_AddStart(1, 2, 3, #True)"}) {
+        EXPECT_FALSE(ParseProbeText(element).has_value()) << element;
+    }
+}
+
 TEST(InstructionRuleTest, X86ProbesWrapEveryCall) {
     LineOfCode line;
     line.SourceFileId = 3;

@@ -2,6 +2,7 @@
 // rules, which must agree line for line.
 
 #include "loader_test_support.h"
+#include "platform/file_reading.h"
 
 #include "platform/platform.h"
 #include "source/line_scanning.h"
@@ -32,7 +33,7 @@ class ReferenceLoader {
     std::string Load(const std::string& name, std::string includePath) {
         const ResolvedInclude resolved = ResolveInclude(name, includePath, PathStyle::Posix);
         includePath = resolved.IncludePath;
-        const auto bytes = ReadWholeFile(resolved.PathToOpen);
+        const auto bytes = platform::ReadWholeFile(resolved.PathToOpen);
         const std::string real = platform::RealPath(resolved.PathToOpen).value_or("");
         if (!bytes || open_.count(real)) {
             return includePath;
@@ -80,8 +81,8 @@ class ReferenceLoader {
                                                        PathStyle::Posix);
                 continue;
             }
-            const auto included =
-                ReadWholeFile(ResolveInclude(argument, includePath, PathStyle::Posix).PathToOpen);
+            const auto included = platform::ReadWholeFile(
+                ResolveInclude(argument, includePath, PathStyle::Posix).PathToOpen);
             const std::string entry = "*" + (included ? Md5Hex(*included) : "") + "*";
             if (xFileAt && fingerprints_.find(entry) != std::string::npos) {
                 continue;

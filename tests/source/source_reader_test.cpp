@@ -114,42 +114,5 @@ TEST(Md5HexTest, ReferenceDigests) {
     EXPECT_EQ(Md5Hex("a\0b"s).size(), 32u);
 }
 
-TEST(ReadWholeFileTest, ReadsExactBytes) {
-    testing::TempFolder folder;
-    std::string bytes;
-    for (int i = 0; i < 3'000'000; ++i) {
-        bytes += static_cast<char>((i * 131) % 256);
-    }
-    const std::string cases[] = {"", "x", "a\r\nb\0c\rd"s, bytes};
-    int index = 0;
-    for (const std::string& content : cases) {
-        const std::string path = folder.Write("file" + std::to_string(index++) + ".pb", content);
-        const auto read = ReadWholeFile(path);
-        ASSERT_TRUE(read.has_value()) << path;
-        EXPECT_EQ(*read, content) << path;
-    }
-}
-
-TEST(ReadWholeFileTest, NamesThatAreNoReadableFile) {
-    testing::TempFolder folder;
-    const std::string existing = folder.Write("main.pb", "x = 1\n");
-    std::filesystem::create_directories(folder.Path() / "folder.pbi");
-    const std::string fifo = folder.File("pipe.pbi");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::string cases[] = {
-        "",
-        folder.File("missing.pb"),
-        folder.File("folder.pbi"),
-        fifo,                 // opening it for reading would wait for a writer
-        existing + "\0.bak"s, // a C string would name the existing file
-        "\0"s + existing,
-        folder.File("main.pb/inner.pb"),
-    };
-    for (const std::string& name : cases) {
-        EXPECT_FALSE(ReadWholeFile(name).has_value()) << name;
-    }
-    EXPECT_TRUE(ReadWholeFile(existing).has_value());
-}
-
 } // namespace
 } // namespace tickscope

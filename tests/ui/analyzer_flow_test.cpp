@@ -149,7 +149,7 @@ void AnalyzerFlowTest::choosingTheProgramListsItsRuns() {
 
 void AnalyzerFlowTest::loadingFillsEveryListWithEveryRowChecked() {
     Loaded f;
-    const RunRecord* run = f.session.Controller().LoadedRun();
+    const RunRecord* run = f.session.Controller().LoadedRecord();
     QVERIFY(run);
     QCOMPARE(f.Rows(kReportList).RowCount(), std::size_t(run->LineCount));
     QCOMPARE(f.List(kReportList).Model().rowCount(), run->LineCount);

@@ -3,6 +3,7 @@
 #include "ui/heat_view.h"
 #include "ui/list_view.h"
 #include "ui/main_window.h"
+#include "ui/report_colours.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -17,9 +18,9 @@ namespace {
 struct Report {
     AnalyzerLists lists;
     AnalyzerSettings settings;
-    RunAnalysis analysis;
+    LoadedRun run;
     MainWindow window{lists};
-    HeatView heat{window, settings, analysis};
+    HeatView heat{window, settings, run};
 
     struct Line {
         std::string Code;
@@ -30,10 +31,15 @@ struct Report {
 
     explicit Report(const std::vector<Line>& lines) {
         for (std::size_t i = 0; i < lines.size(); ++i) {
+            LineOfCode& line = run.Program.LinesOfCode.emplace_back();
+            line.SourceFileId = 1;
+            line.LineNumber = static_cast<int>(i + 1);
+            line.Code = lines[i].Code;
             lists.ReportList.AddRow({"", "1", std::to_string(i + 1), "", "", lines[i].Code})
                 .Checked = lines[i].Checked;
         }
-        ResetAttribution(analysis, lists.ReportList);
+        RunAnalysis& analysis = run.Analysis;
+        ResetAttribution(analysis, run.Program.LinesOfCode);
         std::int64_t clock = 0;
         for (std::size_t i = 0; i < lines.size(); ++i) {
             for (int hit = 0; hit < lines[i].Hits; ++hit) {

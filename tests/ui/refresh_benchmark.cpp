@@ -25,7 +25,7 @@ constexpr int kRuns = 15;
 struct BigReport {
     AnalyzerLists lists;
     AnalyzerSettings settings;
-    RunAnalysis analysis;
+    LoadedRun run;
     MainWindow window{lists};
 
     BigReport() {
@@ -35,8 +35,13 @@ struct BigReport {
                                               : "  x = x + 1";
             lists.ReportList.AddRow({"", "1", std::to_string(i + 1), "", "", code}).Checked =
                 i % 7 != 0;
+            LineOfCode& line = run.Program.LinesOfCode.emplace_back();
+            line.SourceFileId = 1;
+            line.LineNumber = i + 1;
+            line.Code = code;
         }
-        ResetAttribution(analysis, lists.ReportList);
+        RunAnalysis& analysis = run.Analysis;
+        ResetAttribution(analysis, run.Program.LinesOfCode);
         std::int64_t clock = 0;
         for (int i = 0; i < kLines; i += 3) {
             for (int hit = 0; hit <= i % 5; ++hit) {
@@ -77,7 +82,7 @@ class RefreshBenchmark : public QObject {
 
 void RefreshBenchmark::refreshReport() {
     BigReport report;
-    HeatView heat(report.window, report.settings, report.analysis);
+    HeatView heat(report.window, report.settings, report.run);
     heat.RefreshReport();
     QVERIFY(!report.lists.ReportList.CellText(0, kHitsColumn).empty());
     const double median = MedianMilliseconds([&] { heat.RefreshReport(); });

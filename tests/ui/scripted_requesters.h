@@ -2,6 +2,7 @@
 
 #include "analysis/check_actions.h"
 #include "platform/requesters.h"
+#include "ui/selection_dialog.h"
 
 #include <deque>
 #include <string>
@@ -38,23 +39,40 @@ class ScriptedRequesters : public Requesters {
     }
 };
 
-// Picks rows from a script and records what it was shown.
+// Picks rows from a script and records what the dialog would show: its prompt, and its
+// rows as "cell|cell\n" texts. An answer is the text of the row to pick ("" picks none).
 class ScriptedChooser : public ListChooser {
   public:
     std::deque<std::string> Answers;
     std::vector<std::string> Prompts;
     std::vector<std::string> Rows;
 
-    std::string SelectFromList(const std::string&, const std::string& prompt, const std::string&,
-                               const std::string&, const std::string& rows) override {
-        Prompts.push_back(prompt);
-        Rows.push_back(rows);
-        if (Answers.empty()) {
-            return {};
+    std::optional<std::size_t> Choose(ChoiceKind kind,
+                                      const std::vector<ChoiceRow>& rows) override {
+        const SelectionRequest request = RequestFor(kind, rows);
+        Prompts.push_back(request.Prompt);
+        std::string shown;
+        std::vector<std::string> texts;
+        for (const std::vector<std::string>& cells : request.Rows) {
+            std::string text;
+            for (std::size_t i = 0; i < cells.size(); ++i) {
+                text += (i == 0 ? "" : "|") + cells[i];
+            }
+            shown += text + "\n";
+            texts.push_back(text);
         }
-        std::string answer = Answers.front();
+        Rows.push_back(shown);
+        if (Answers.empty()) {
+            return std::nullopt;
+        }
+        const std::string answer = Answers.front();
         Answers.pop_front();
-        return answer;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            if (!answer.empty() && texts[i] == answer) {
+                return i;
+            }
+        }
+        return std::nullopt;
     }
 };
 

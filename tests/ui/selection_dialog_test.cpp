@@ -1,4 +1,5 @@
-// The selection requester: parsing of its texts, layout, choosing by double-click, closing.
+// The selection requester: what the check actions ask, layout, choosing by double-click,
+// closing.
 #include "ui/list_view.h"
 #include "ui/selection_dialog.h"
 
@@ -25,13 +26,19 @@ void WhenOpen(std::function<void(SelectionDialog&)> act) {
 QPoint RowCentre(ListView& list, int row) {
     return list.visualRect(list.Model().index(row, 1)).center();
 }
+// A request of two columns of the given widths and rows of two cells.
+SelectionRequest Request(const std::string& title, const std::string& prompt,
+                         std::vector<std::vector<std::string>> rows, int first = 25,
+                         int second = 350) {
+    return {title, prompt, {{"ID", first}, {"File", second}}, std::move(rows)};
+}
 } // namespace
 
 class SelectionDialogTest : public QObject {
     Q_OBJECT
   private slots:
-    void parsing_data();
-    void parsing();
+    void requests_data();
+    void requests();
     void layout();
     void centredOverTheParentOrTheScreen();
     void resizingGrowsPromptAndList();
@@ -39,78 +46,51 @@ class SelectionDialogTest : public QObject {
     void closingGivesNoAnswer();
 };
 
-void SelectionDialogTest::parsing_data() {
-    QTest::addColumn<QString>("titles");
-    QTest::addColumn<QString>("widths");
-    QTest::addColumn<QString>("rows");
+void SelectionDialogTest::requests_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("prompt");
     QTest::addColumn<QStringList>("columns"); // "title:width"
-    QTest::addColumn<QStringList>("rowTexts");
-    QTest::addColumn<QStringList>("firstRowCells");
-    QTest::newRow("two rows, each ending in a line feed")
-        << "ID|File"
-        << "25|350"
-        << "3|a.pb\n7|b.pb\n"
-        << QStringList{"ID:25", "File:350"} << QStringList{"3|a.pb", "7|b.pb"}
-        << QStringList{"3", "a.pb"};
-    QTest::newRow("last row without a line feed")
-        << "ID|Procedure"
-        << "50|325"
-        << "1|***main***\n2|Worker" << QStringList{"ID:50", "Procedure:325"}
-        << QStringList{"1|***main***", "2|Worker"} << QStringList{"1", "***main***"};
-    QTest::newRow("no rows") << "ID|File"
-                             << "25|350"
-                             << "" << QStringList{"ID:25", "File:350"} << QStringList{}
-                             << QStringList{};
-    QTest::newRow("width not a number, width missing")
-        << "A|B|C"
-        << "x|12"
-        << "1|2|3\n"
-        << QStringList{"A:0", "B:12", "C:0"} << QStringList{"1|2|3"} << QStringList{"1", "2", "3"};
-    QTest::newRow("surplus widths ignored")
-        << "A"
-        << "10|20|30"
-        << "only\n"
-        << QStringList{"A:10"} << QStringList{"only"} << QStringList{"only"};
-    QTest::newRow("an empty row in the middle stays")
-        << "A"
-        << "10"
-        << "x\n\ny\n"
-        << QStringList{"A:10"} << QStringList{"x", "", "y"} << QStringList{"x"};
+    QTest::newRow("add a source file")
+        << int(ChoiceKind::SourceFileToCheck) << "Select sourcefile to add checks for ..."
+        << QStringList{"ID:25", "File:350"};
+    QTest::newRow("remove a source file")
+        << int(ChoiceKind::SourceFileToUncheck) << "Select sourcefile to remove checks for ..."
+        << QStringList{"ID:25", "File:350"};
+    QTest::newRow("add a thread") << int(ChoiceKind::ThreadToCheck)
+                                  << "Select thread to add checks for ..."
+                                  << QStringList{"ID:50", "Procedure:325"};
+    QTest::newRow("remove a thread")
+        << int(ChoiceKind::ThreadToUncheck) << "Select thread to remove checks for ..."
+        << QStringList{"ID:50", "Procedure:325"};
 }
 
-void SelectionDialogTest::parsing() {
-    QFETCH(QString, titles);
-    QFETCH(QString, widths);
-    QFETCH(QString, rows);
+void SelectionDialogTest::requests() {
+    QFETCH(int, kind);
+    QFETCH(QString, prompt);
     QFETCH(QStringList, columns);
-    QFETCH(QStringList, rowTexts);
-    QFETCH(QStringList, firstRowCells);
-    const SelectionListContent content =
-        ParseSelectionList(titles.toStdString(), widths.toStdString(), rows.toStdString());
+    // Names holding the characters that once separated cells and rows stay one cell.
+    const SelectionRequest request =
+        RequestFor(static_cast<ChoiceKind>(kind), {{3, "a|b.pb"}, {-7, "line\nfeed"}, {12, ""}});
+    QCOMPARE(QString::fromStdString(request.Title), QString("Tickscope"));
+    QCOMPARE(QString::fromStdString(request.Prompt), prompt);
     QStringList actualColumns;
-    for (const ListColumn& column : content.List.Columns) {
+    for (const ListColumn& column : request.Columns) {
         actualColumns << QString::fromStdString(column.Title) + ":" + QString::number(column.Width);
     }
     QCOMPARE(actualColumns, columns);
-    QStringList actualRows;
-    for (const std::string& row : content.RowTexts) {
-        actualRows << QString::fromStdString(row);
-    }
-    QCOMPARE(actualRows, rowTexts);
-    QCOMPARE(content.List.RowCount(), std::size_t(rowTexts.size()));
-    QStringList cells;
-    if (!content.List.Rows.empty()) {
-        for (const ListCell& cell : content.List.Rows.front().Cells) {
-            cells << QString::fromStdString(cell.Text);
-        }
-    }
-    QCOMPARE(cells, firstRowCells);
-    QVERIFY(!content.List.HasCheckBoxes);
+    const std::vector<std::vector<std::string>> rows = {
+        {"3", "a|b.pb"}, {"-7", "line\nfeed"}, {"12", ""}};
+    QVERIFY(request.Rows == rows);
+    SelectionDialog dialog(request, nullptr);
+    QCOMPARE(dialog.List()->Model().rowCount(), 3);
+    QCOMPARE(dialog.List()->Data().CellText(0, 1), std::string("a|b.pb"));
+    QVERIFY(!dialog.List()->Data().HasCheckBoxes);
 }
 
 void SelectionDialogTest::layout() {
-    SelectionDialog dialog("Tickscope", "Select sourcefile to add checks for ...", "ID|File",
-                           "25|350", "3|a\n7|b\n", nullptr);
+    SelectionDialog dialog(
+        Request("Tickscope", "Select sourcefile to add checks for ...", {{"3", "a"}, {"7", "b"}}),
+        nullptr);
     dialog.show();
     QCOMPARE(dialog.size(), QSize(400, 300));
     QCOMPARE(dialog.windowTitle(), QString("Tickscope"));
@@ -133,16 +113,16 @@ void SelectionDialogTest::centredOverTheParentOrTheScreen() {
     QWidget parent;
     parent.setGeometry(100, 120, 800, 525);
     parent.show();
-    SelectionDialog over("T", "p", "A", "10", "", &parent);
+    SelectionDialog over(Request("T", "p", {}), &parent);
     const QRect frame = parent.frameGeometry();
     QCOMPARE(over.pos(), QPoint(frame.left() + 400 - 200, frame.top() + 262 - 150));
-    SelectionDialog alone("T", "p", "A", "10", "", nullptr);
+    SelectionDialog alone(Request("T", "p", {}), nullptr);
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QCOMPARE(alone.pos(), screen.center() - QPoint(200, 150));
 }
 
 void SelectionDialogTest::resizingGrowsPromptAndList() {
-    SelectionDialog dialog("T", "p", "A", "10", "x\n", nullptr);
+    SelectionDialog dialog(Request("T", "p", {{"x", ""}}), nullptr);
     dialog.show();
     dialog.resize(500, 350);
     QCOMPARE(dialog.List()->geometry(), QRect(5, 30, 490, 285));
@@ -160,11 +140,12 @@ void SelectionDialogTest::doubleClickChoosesSingleClickDoesNot() {
         stillOpenAfterClick = dialog.isVisible() && list.Data().FirstSelectedRow() == 1;
         QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 1));
     });
-    const std::string answer =
-        SelectFromList("Tickscope", "Select thread to add checks for ...", "ID|Procedure", "50|325",
-                       "3|***main***\n7|Worker\n", nullptr);
+    const std::optional<std::size_t> answer =
+        SelectFromList(Request("Tickscope", "Select thread to add checks for ...",
+                               {{"3", "***main***"}, {"7", "Worker"}}, 50, 325),
+                       nullptr);
     QVERIFY(stillOpenAfterClick);
-    QCOMPARE(answer, std::string("7|Worker"));
+    QCOMPARE(answer, std::optional<std::size_t>(1));
     QVERIFY(!QApplication::activeModalWidget());
 }
 
@@ -174,7 +155,8 @@ void SelectionDialogTest::closingGivesNoAnswer() {
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 0));
         dialog.close();
     });
-    QCOMPARE(SelectFromList("T", "p", "ID|File", "25|350", "3|a\n", nullptr), std::string());
+    QCOMPARE(SelectFromList(Request("T", "p", {{"3", "a"}}), nullptr),
+             std::optional<std::size_t>());
     // A double-click where there is no row chooses nothing either.
     WhenOpen([](SelectionDialog& dialog) {
         ListView& list = *dialog.List();
@@ -183,7 +165,8 @@ void SelectionDialogTest::closingGivesNoAnswer() {
         QVERIFY(dialog.isVisible());
         dialog.reject();
     });
-    QCOMPARE(SelectFromList("T", "p", "ID|File", "25|350", "3|a\n", nullptr), std::string());
+    QCOMPARE(SelectFromList(Request("T", "p", {{"3", "a"}}), nullptr),
+             std::optional<std::size_t>());
 }
 
 QTEST_MAIN(SelectionDialogTest)

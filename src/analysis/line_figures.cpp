@@ -1,0 +1,61 @@
+#include "analysis/line_figures.h"
+
+#include "analysis/wrapping_math.h"
+
+namespace tickscope {
+
+std::vector<LineFigures> SumLineFigures(const RunAnalysis& analysis, const ThreadChecks& threads) {
+    const std::size_t idCount = static_cast<std::size_t>(analysis.LineCount()) + 1;
+    LineFigures absent;
+    absent.LineId = -1; // marks lines that no checked thread started
+    std::vector<LineFigures> sums(idCount, absent);
+    const std::vector<ThreadNode>& nodes = analysis.Threads();
+    for (std::size_t p = 0; p < nodes.size(); ++p) {
+        if (p >= threads.size() || !threads[p]) {
+            continue;
+        }
+        for (const ThreadLineNode& node : nodes[p].Lines) {
+            if (node.LineId < 0 || static_cast<std::size_t>(node.LineId) >= idCount) {
+                continue;
+            }
+            LineFigures& sum = sums[static_cast<std::size_t>(node.LineId)];
+            sum.LineId = node.LineId;
+            for (const InstructionFigures& figures : node.Instructions) {
+                sum.Hits = WrappingAdd(sum.Hits, figures.Hits);
+                sum.TotalNanos = WrappingAdd(sum.TotalNanos, figures.TotalNanos);
+                sum.MaxSum = WrappingAdd(sum.MaxSum, figures.MaxNanos);
+                sum.MinSum = WrappingAdd(sum.MinSum, figures.MinNanos);
+            }
+        }
+    }
+    std::erase_if(sums, [](const LineFigures& sum) { return sum.LineId < 0; });
+    return sums;
+}
+
+std::int64_t TimeStatistic(const LineFigures& figures, TimeMode mode) {
+    switch (mode) {
+    case TimeMode::Avg:
+        if (figures.Hits == -1) { // only reachable through wrapped sums; avoids overflow
+            return WrappingSubtract(0, figures.TotalNanos);
+        }
+        return figures.Hits != 0 ? figures.TotalNanos / figures.Hits : 0;
+    case TimeMode::Max:
+        return figures.MaxSum;
+    case TimeMode::Min:
+        return figures.MinSum;
+    case TimeMode::All:
+        break;
+    }
+    return figures.TotalNanos;
+}
+
+std::vector<LineResult> ComputeLineResults(const RunAnalysis& analysis, const ThreadChecks& threads,
+                                           TimeMode mode) {
+    std::vector<LineResult> results;
+    for (const LineFigures& figures : SumLineFigures(analysis, threads)) {
+        results.push_back({figures.LineId, figures.Hits, TimeStatistic(figures, mode)});
+    }
+    return results;
+}
+
+} // namespace tickscope

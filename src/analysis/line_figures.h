@@ -1,0 +1,40 @@
+#pragma once
+
+#include "analysis/attribution.h"
+#include "analysis/check_sets.h"
+#include "analysis/time_mode.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace tickscope {
+
+// The figures of one line summed over the instructions and the checked threads.
+struct LineFigures {
+    std::int32_t LineId = 0;
+    std::int64_t Hits = 0;
+    std::int64_t TotalNanos = 0;
+    std::int64_t MaxSum = 0; // sum of the instructions' longest executions
+    std::int64_t MinSum = 0; // sum of their shortest executions
+};
+
+// Every line that a checked thread started (even if no execution completed), in ascending
+// LineId order; LineId 0 (entries that matched no line) is included.
+std::vector<LineFigures> SumLineFigures(const RunAnalysis& analysis, const ThreadChecks& threads);
+
+// The time statistic of a line in nanoseconds: total, average per hit (integer division,
+// 0 without hits), summed maximum or summed minimum.
+std::int64_t TimeStatistic(const LineFigures& figures, TimeMode mode);
+
+// Per-line result for the checked threads and the chosen time mode.
+struct LineResult {
+    std::int32_t LineId = 0;
+    std::int64_t Hits = 0;
+    std::int64_t TimeNanos = 0;
+};
+
+// SumLineFigures with the time statistic of the mode.
+std::vector<LineResult> ComputeLineResults(const RunAnalysis& analysis, const ThreadChecks& threads,
+                                           TimeMode mode);
+
+} // namespace tickscope

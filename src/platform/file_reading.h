@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tickscope::platform {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a regular file for reading in binary mode. Nothing when the name holds a NUL byte
+// or names no regular file: opening a pipe could block for ever, and a folder or a device
+// has no content to read.
+FileHandle OpenRegularFile(const std::string& path);
+
+// Files at least this large are not read whole (no source file or run file comes near).
+inline constexpr std::uint64_t kDefaultReadLimit = std::uint64_t{1} << 28;
+
+// The whole content of a regular file (see OpenRegularFile). Nothing when the file cannot
+// be read, when it holds `limit` bytes or more (also a pseudo-file that never ends), or
+// when there is no memory for it: an allocation failure never escapes.
+std::optional<std::string> ReadWholeFile(const std::string& path,
+                                         std::uint64_t limit = kDefaultReadLimit);
+
+} // namespace tickscope::platform

@@ -1,0 +1,135 @@
+#include "ui/report_presenter.h"
+
+#include "ui/report_colours.h"
+
+#include <charconv>
+
+namespace tickscope {
+
+namespace {
+
+void MarkProcedure(ListCell& code) {
+    switch (ProcedureMarkOf(code.Text)) {
+    case ProcedureMark::Start:
+        code.TextColour = kProcedureStartText;
+        break;
+    case ProcedureMark::End:
+        code.TextColour = kProcedureEndText;
+        break;
+    case ProcedureMark::None:
+        break;
+    }
+}
+
+void ResetRow(ListRow& row) {
+    if (row.Cells.size() <= kCodeColumn) {
+        row.Cells.resize(kCodeColumn + 1);
+    }
+    row.Cells[kFileColumn].TextColour = kUncountedText;
+    row.Cells[kLineColumn].TextColour = kUncountedText;
+    row.Cells[kCodeColumn].TextColour = kUncountedText;
+    row.Cells[kFileColumn].Background = kFileLineBackground;
+    row.Cells[kLineColumn].Background = kFileLineBackground;
+    for (ListCell* figure : {&row.Cells[kHitsColumn], &row.Cells[kTimeColumn]}) {
+        figure->TextColour = kGreyFigureText;
+        figure->Background = kGreyFigureBackground;
+        figure->Text.clear();
+    }
+}
+
+} // namespace
+
+void ShowProgramNames(AnalyzerLists& lists, const std::vector<std::string>& names) {
+    lists.ProgramCombo.Entries = names;
+    lists.ProgramCombo.Selected = -1;
+}
+
+void ShowRuns(AnalyzerLists& lists, const std::vector<const RunRecord*>& runs) {
+    lists.RunList.Clear();
+    lists.SourceFileList.Clear();
+    lists.ReportList.Clear();
+    lists.ThreadList.Clear();
+    for (const RunRecord* record : runs) {
+        lists.RunList.AddRow({FormatTimestamp(record->Timestamp), ""});
+    }
+}
+
+void ShowLoadedRun(AnalyzerLists& lists, const LoadedRun& run) {
+    lists.SourceFileList.Clear();
+    for (const auto& [path, id] : run.Program.SourceFileIds) {
+        lists.SourceFileList.AddRow({std::to_string(id), path});
+    }
+    lists.ReportList.Clear();
+    lists.ReportList.Rows.reserve(run.Program.LinesOfCode.size());
+    for (const LineOfCode& line : run.Program.LinesOfCode) {
+        lists.ReportList
+            .AddRow({"", std::to_string(line.SourceFileId), std::to_string(line.LineNumber), "", "",
+                     line.Code})
+            .Checked = true;
+    }
+    lists.ThreadList.Clear();
+    for (const ThreadInfo& thread : run.Threads) {
+        lists.ThreadList.AddRow({"", std::to_string(thread.ThreadId), thread.Scope}).Checked = true;
+    }
+}
+
+LineChecks LineChecksOf(const ListData& reportList) {
+    LineChecks lines(reportList.Rows.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        lines[i] = reportList.Rows[i].Checked;
+    }
+    return lines;
+}
+
+void ShowLineChecks(ListData& reportList, const LineChecks& lines) {
+    for (std::size_t i = 0; i < lines.size() && i < reportList.Rows.size(); ++i) {
+        reportList.Rows[i].Checked = lines[i];
+    }
+}
+
+ThreadChecks ThreadChecksOf(const ListData& threadList) {
+    ThreadChecks threads(threadList.Rows.size());
+    for (std::size_t i = 0; i < threads.size(); ++i) {
+        threads[i] = threadList.Rows[i].Checked;
+    }
+    return threads;
+}
+
+TimeMode TimeModeOf(const ComboData& modeCombo) {
+    return TimeModeNamed(modeCombo.SelectedText()).value_or(TimeMode::All);
+}
+
+void ShowReportFigures(ListData& reportList, const ReportFigures& figures) {
+    char buffer[kMillisecondsBufferSize];
+    for (std::size_t i = 0; i < reportList.Rows.size(); ++i) {
+        ListRow& row = reportList.Rows[i];
+        ResetRow(row);
+        if (i < figures.Lines.size() && figures.Lines[i].HasResults) {
+            const LineReport& line = figures.Lines[i];
+            ListCell& hits = row.Cells[kHitsColumn];
+            ListCell& time = row.Cells[kTimeColumn];
+            const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, line.Hits);
+            (void)error;
+            hits.Text.assign(buffer, static_cast<std::size_t>(end - buffer));
+            time.Text.assign(buffer, FormatMilliseconds(line.TimeNanos, buffer));
+            row.Cells[kCodeColumn].TextColour = kCountedCodeText;
+            if (line.HitsHeat >= 0) {
+                hits.Background = HeatColour(line.HitsHeat);
+                time.Background = HeatColour(line.TimeHeat);
+                hits.TextColour = kCheckedFigureText;
+                time.TextColour = kCheckedFigureText;
+            }
+        }
+        MarkProcedure(row.Cells[kCodeColumn]);
+    }
+}
+
+std::vector<RowHeat> RowHeats(const ReportFigures& figures) {
+    std::vector<RowHeat> heats(figures.Lines.size());
+    for (std::size_t i = 0; i < heats.size(); ++i) {
+        heats[i] = {figures.Lines[i].HitsHeat, figures.Lines[i].TimeHeat};
+    }
+    return heats;
+}
+
+} // namespace tickscope

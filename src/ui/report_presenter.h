@@ -1,0 +1,46 @@
+#pragma once
+
+#include "analysis/check_sets.h"
+#include "analysis/loaded_run.h"
+#include "analysis/report_figures.h"
+#include "analysis/run_catalogue.h"
+#include "analysis/time_mode.h"
+#include "ui/birds_view.h"
+#include "ui/list_data.h"
+
+#include <string>
+#include <vector>
+
+namespace tickscope {
+
+// Writes what the analysis computed into the window's lists: texts, colours and check
+// boxes. The only place that turns figures into cells; nothing reads them back.
+
+// The program names of the catalogue, without a selection.
+void ShowProgramNames(AnalyzerLists& lists, const std::vector<std::string>& names);
+
+// A program was chosen: empties the run, source-file, report and thread lists and lists the
+// given runs by their start time (empty comment).
+void ShowRuns(AnalyzerLists& lists, const std::vector<const RunRecord*>& runs);
+
+// A run was loaded: its source files, one report row per line of code and its threads, every
+// line and thread checked.
+void ShowLoadedRun(AnalyzerLists& lists, const LoadedRun& run);
+
+// The check boxes as typed selections, and back.
+LineChecks LineChecksOf(const ListData& reportList);
+void ShowLineChecks(ListData& reportList, const LineChecks& lines);
+ThreadChecks ThreadChecksOf(const ListData& threadList);
+
+// The time mode of the mode list ("all" when nothing is selected).
+TimeMode TimeModeOf(const ComboData& modeCombo);
+
+// Rewrites the Hits and Time texts and every colour of the report from the figures: grey
+// for lines without results or unchecked, heat for checked lines with results, procedure
+// starts and ends marked in the Code column, whose background (the Find mark) is kept.
+void ShowReportFigures(ListData& reportList, const ReportFigures& figures);
+
+// The heat of every row, for the bird's view.
+std::vector<RowHeat> RowHeats(const ReportFigures& figures);
+
+} // namespace tickscope

@@ -1,0 +1,97 @@
+// The program information written by build mode reads back from a run file as it was, except
+// for what the escaping cannot keep (a tab comes back as two blanks).
+#include "runfiles/program_info_reader.h"
+
+#include "common/temp_folder.h"
+#include "runfiles/program_info_file.h"
+#include "runfiles/run_information.h"
+#include "source/text_utils.h"
+
+#include <gtest/gtest.h>
+
+namespace tickscope {
+namespace {
+
+ProgramInfo SmallProgram() {
+    ProgramInfo program;
+    program.Path = "C:\\My Programs\\main=1.pb";
+    program.SourceFileIds.Set("C:\\My Programs\\main=1.pb", 1);
+    program.SourceFileIds.Set("C:\\My Programs\\inc.pbi", 2);
+    program.ScopeIds.Set("***main***", 1);
+    program.ScopeIds.Set("Foo", 2);
+    const struct {
+        int File, Line;
+        std::string Code;
+        std::vector<std::pair<int, std::string>> Instructions; // scope, code
+    } lines[] = {
+        {1, 1, "Procedure Foo()", {{2, "Procedure Foo()"}}},
+        {1, 2, "\tx = 1 : y = x", {{2, "x = 1"}, {2, "y = x"}}},
+        {1, 3, "", {}},
+        {2, 7, "EndProcedure ; a = b", {{0, "EndProcedure ; a = b"}}},
+    };
+    for (const auto& line : lines) {
+        LineOfCode& added = program.LinesOfCode.emplace_back();
+        added.SourceFileId = line.File;
+        added.LineNumber = line.Line;
+        added.Code = line.Code;
+        for (const auto& [scope, code] : line.Instructions) {
+            added.Instructions.push_back({code, scope, "", 0});
+        }
+    }
+    return program;
+}
+
+TEST(ProgramInfoReaderTest, ReadsBackWhatTheWriterWrote) {
+    const ProgramInfo written = SmallProgram();
+    testing::TempFolder folder;
+    const std::string run = folder.Write("Tickscope/1700000000-1.tkr",
+                                         EncodeRunInformation(WriteProgramInfo(written), 4242));
+
+    const RunHeader header = ReadRunHeader(run);
+    EXPECT_EQ(header.Path, written.Path);
+    EXPECT_EQ(header.LineCount, 4);
+    EXPECT_EQ(header.SourceFileCount, 2);
+    EXPECT_EQ(header.ScopeCount, 2);
+
+    ProgramInfo read;
+    ProgramInfoReader reader;
+    reader.ReadTables(run, header, read);
+    reader.CollectLines(run);
+    ASSERT_EQ(reader.LineCount(header.LineCount), 4);
+    for (std::int64_t n = 1; n <= 4; ++n) {
+        read.LinesOfCode.push_back(reader.BuildLine(n));
+    }
+    EXPECT_EQ(read.SourceFileIds.Entries(), written.SourceFileIds.Entries());
+    EXPECT_EQ(read.ScopeIds.Entries(), written.ScopeIds.Entries());
+    ASSERT_EQ(read.LinesOfCode.size(), written.LinesOfCode.size());
+    for (std::size_t i = 0; i < written.LinesOfCode.size(); ++i) {
+        SCOPED_TRACE("line " + std::to_string(i + 1));
+        const LineOfCode& a = written.LinesOfCode[i];
+        const LineOfCode& b = read.LinesOfCode[i];
+        EXPECT_EQ(b.SourceFileId, a.SourceFileId);
+        EXPECT_EQ(b.LineNumber, a.LineNumber);
+        EXPECT_EQ(b.Code, ReplaceAll(a.Code, "\t", "  "));
+        ASSERT_EQ(b.Instructions.size(), a.Instructions.size());
+        for (std::size_t m = 0; m < a.Instructions.size(); ++m) {
+            EXPECT_EQ(b.Instructions[m].ScopeId, a.Instructions[m].ScopeId);
+            // Instruction codes are kept as stored, still escaped.
+            EXPECT_EQ(b.Instructions[m].Code, EncodeProgramInfoValue(a.Instructions[m].Code));
+        }
+    }
+}
+
+TEST(ProgramInfoReaderTest, FilesThatCannotBeReadGiveDefaults) {
+    testing::TempFolder folder;
+    for (const std::string& path : {folder.File("missing.tkr"), folder.Folder(), std::string()}) {
+        const RunHeader header = ReadRunHeader(path);
+        EXPECT_EQ(header.Path, "");
+        EXPECT_EQ(header.LineCount, 0);
+        ProgramInfoReader reader;
+        reader.CollectLines(path);
+        EXPECT_EQ(reader.LineCount(3), 3) << "a count near the keys present stands";
+        EXPECT_EQ(reader.BuildLine(1).Code, "");
+    }
+}
+
+} // namespace
+} // namespace tickscope
