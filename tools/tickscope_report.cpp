@@ -15,14 +15,17 @@
 #include "analysis/run_catalogue.h"
 #include "analysis/run_loading.h"
 #include "analysis/time_mode.h"
+#include "platform/file_reading.h"
 #include "platform/platform.h"
 #include "runfiles/run_information.h"
 #include "source/text_utils.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -156,23 +159,23 @@ std::optional<std::string> ParseArguments(int argc, char** argv, Options& option
     return std::nullopt;
 }
 
-bool Write(const std::string& text) {
-    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+// Writes the output and flushes it: 0, or 1 with a line on stderr when it did not all reach
+// standard output (a full disk, a closed pipe, a closed descriptor).
+int Write(const std::string& text) {
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (written && std::fflush(stdout) == 0 && !std::ferror(stdout)) {
+        return 0;
+    }
+    const int error = errno;
+    std::fprintf(stderr, "tickscope-report: cannot write the output: %s\n",
+                 error != 0 ? std::strerror(error) : "write error");
+    return 1;
 }
 
+// A regular file that can be opened, without waiting on it (a pipe named like a run).
 bool IsReadableFile(const std::string& path) {
-    if (path.empty() || path.find('\0') != std::string::npos) {
-        return false;
-    }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        return false;
-    }
-    char probe = 0;
-    std::fread(&probe, 1, 1, file);
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
+    return platform::OpenRegularFile(path).has_value();
 }
 
 int ListRuns() {
@@ -186,7 +189,7 @@ int ListRuns() {
         out += FormatTimestamp(record.Timestamp) + "," + CsvField(ProgramName(record)) + "," +
                std::to_string(record.LineCount) + "," + CsvField(record.FileName) + "\n";
     }
-    return Write(out) ? 0 : 1;
+    return Write(out);
 }
 
 // Every thread checked, or only the listed ones (with a warning for ids the run lacks).
@@ -222,8 +225,15 @@ int Report(const Options& options) {
     SilentProgress progress;
     const auto run =
         std::make_unique<LoadedRun>(LoadRun(CatalogueRunFile(options.RunFile), progress));
+    if (!run->Failure.empty()) {
+        return Fail("cannot load run " + options.RunFile + ": " + run->Failure);
+    }
+    if (!run->Analysis.InvocationsComplete()) {
+        std::fprintf(stderr, "tickscope-report: warning: %s\n",
+                     IncompleteInvocationsMessage(*run).c_str());
+    }
     if (options.What == Command::ThreadsList) {
-        return Write(ThreadsCsv(*run)) ? 0 : 1;
+        return Write(ThreadsCsv(*run));
     }
     const ThreadChecks threads = ChosenThreads(*run, options.Threads);
     const LineChecks lines(run->Program.LinesOfCode.size(), true);
@@ -233,13 +243,13 @@ int Report(const Options& options) {
     const RunReport report{*run, threads, figures, scale, options.RunFile};
     switch (options.Output) {
     case Format::Csv:
-        return Write(CsvReport(report)) ? 0 : 1;
+        return Write(CsvReport(report));
     case Format::Json:
-        return Write(JsonReport(report)) ? 0 : 1;
+        return Write(JsonReport(report));
     case Format::Text:
         break;
     }
-    return Write(TextReport(report)) ? 0 : 1;
+    return Write(TextReport(report));
 }
 
 } // namespace
@@ -254,8 +264,7 @@ int main(int argc, char** argv) {
     }
     switch (options.What) {
     case Command::Help:
-        std::fputs(kUsage, stdout);
-        return 0;
+        return Write(kUsage);
     case Command::List:
         return ListRuns();
     case Command::Report:

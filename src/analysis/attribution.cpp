@@ -36,28 +36,60 @@ void RunAnalysis::Reset(const std::vector<LineOfCode>& lines) {
     lineIds_.Clear();
     lineIdsByFile_.clear();
     invocations_.clear();
+    invocationWork_ = 0;
+    invocationAllowance_ = baseInvocationWork_;
+    invocationsComplete_ = true;
+    flatBytesLeft_ = flatTableBudget_;
     lineCount_ = static_cast<std::int32_t>(
         std::min<std::size_t>(lines.size(), std::numeric_limits<std::int32_t>::max() - 1));
+
+    // A file gets a flat array by line number only when the array is in proportion to the
+    // lines it holds (a stray large line number does not size it) and fits the budget.
+    struct FileShape {
+        std::int32_t Lines = 0;
+        std::int32_t HighestLine = -1;
+    };
+    std::vector<FileShape> files;
+    const auto denseFile = [&](std::int32_t fileId) {
+        return fileId >= 0 && fileId < kDenseFileIds && fileId < 16 * lineCount_ + 64;
+    };
+    for (std::int32_t index = 0; index < lineCount_; ++index) {
+        const LineOfCode& line = lines[static_cast<std::size_t>(index)];
+        if (denseFile(line.SourceFileId) && line.LineNumber >= 0 &&
+            line.LineNumber < kDenseLineNumbers) {
+            if (files.size() <= static_cast<std::size_t>(line.SourceFileId)) {
+                files.resize(static_cast<std::size_t>(line.SourceFileId) + 1);
+            }
+            FileShape& shape = files[static_cast<std::size_t>(line.SourceFileId)];
+            ++shape.Lines;
+            shape.HighestLine = std::max(shape.HighestLine, line.LineNumber);
+        }
+    }
+    lineIdsByFile_.resize(files.size());
+    for (std::size_t fileId = 0; fileId < files.size(); ++fileId) {
+        const FileShape& shape = files[fileId];
+        const std::size_t entries = static_cast<std::size_t>(shape.HighestLine) + 1;
+        const std::size_t bytes = entries * sizeof(std::int32_t);
+        if (shape.Lines > 0 && entries <= 8 * static_cast<std::size_t>(shape.Lines) + 1024 &&
+            bytes <= flatBytesLeft_) {
+            flatBytesLeft_ -= bytes;
+            lineIdsByFile_[fileId].assign(entries, 0);
+        }
+    }
     for (std::int32_t index = 0; index < lineCount_; ++index) {
         const LineOfCode& line = lines[static_cast<std::size_t>(index)];
         const std::int32_t fileId = line.SourceFileId;
         const std::int32_t lineNumber = line.LineNumber;
-        if (fileId >= 0 && fileId < kDenseFileIds && lineNumber >= 0 &&
-            lineNumber < kDenseLineNumbers) {
-            if (lineIdsByFile_.size() <= static_cast<std::size_t>(fileId)) {
-                lineIdsByFile_.resize(static_cast<std::size_t>(fileId) + 1);
-            }
-            std::vector<std::int32_t>& byLine = lineIdsByFile_[static_cast<std::size_t>(fileId)];
-            if (byLine.size() <= static_cast<std::size_t>(lineNumber)) {
-                byLine.resize(static_cast<std::size_t>(lineNumber) + 1, 0);
-            }
-            byLine[static_cast<std::size_t>(lineNumber)] = index + 1;
+        if (fileId >= 0 && static_cast<std::size_t>(fileId) < lineIdsByFile_.size() &&
+            lineNumber >= 0 &&
+            static_cast<std::size_t>(lineNumber) < lineIdsByFile_[fileId].size()) {
+            lineIdsByFile_[static_cast<std::size_t>(fileId)][static_cast<std::size_t>(lineNumber)] =
+                index + 1;
         } else {
             *lineIds_.Insert(FileLineKey(fileId, lineNumber)).first = index + 1;
         }
     }
     invocationSlots_.assign(static_cast<std::size_t>(lineCount_) + 1, -1);
-    flatBytesLeft_ = flatTableBudget_;
 }
 
 std::int32_t RunAnalysis::ThreadSlot(std::int64_t threadId, bool create) {
@@ -88,15 +120,15 @@ std::int32_t RunAnalysis::ThreadSlot(std::int64_t threadId, bool create) {
 }
 
 std::int32_t RunAnalysis::LineIdOf(std::int32_t fileId, std::int32_t lineNumber) const {
-    if (fileId >= 0 && fileId < kDenseFileIds && lineNumber >= 0 &&
-        lineNumber < kDenseLineNumbers) {
-        if (static_cast<std::size_t>(fileId) >= lineIdsByFile_.size()) {
-            return 0;
-        }
+    if (fileId >= 0 && static_cast<std::size_t>(fileId) < lineIdsByFile_.size() &&
+        lineNumber >= 0 && lineNumber < kDenseLineNumbers) {
         const std::vector<std::int32_t>& byLine = lineIdsByFile_[static_cast<std::size_t>(fileId)];
-        return static_cast<std::size_t>(lineNumber) < byLine.size()
-                   ? byLine[static_cast<std::size_t>(lineNumber)]
-                   : 0;
+        if (!byLine.empty()) {
+            // A file with a flat array has all its line numbers below the limit in it.
+            return static_cast<std::size_t>(lineNumber) < byLine.size()
+                       ? byLine[static_cast<std::size_t>(lineNumber)]
+                       : 0;
+        }
     }
     const std::int32_t* found = lineIds_.Find(FileLineKey(fileId, lineNumber));
     return found == nullptr ? 0 : *found;
@@ -216,9 +248,15 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
 void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
     LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
     InvocationSet& set = InvocationsFor(state.LineId);
-    // Every line opened after this one (while it stayed open) was started during it.
-    for (std::int32_t i = thread.Newest; i != lineNode && i >= 0;
+    // Every line opened after this one (while it stayed open) was started during it. The
+    // walk costs work in proportion to those lines; beyond the allowance, which grows with
+    // the entries, invocations are no longer followed.
+    for (std::int32_t i = thread.Newest; i != lineNode && i >= 0 && invocationsComplete_;
          i = thread.Lines[static_cast<std::size_t>(i)].Previous) {
+        if (++invocationWork_ > invocationAllowance_) {
+            invocationsComplete_ = false;
+            break;
+        }
         const std::int32_t member = thread.Lines[static_cast<std::size_t>(i)].LineId;
         bool added;
         if (!set.Bits.empty()) {
@@ -284,6 +322,7 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
 }
 
 void RunAnalysis::Attribute(const EntryRecord& entry) {
+    invocationAllowance_ += invocationWorkPerEntry_;
     const std::int32_t lineId = LineIdOf(entry.FileId, entry.LineNumber);
     if (entry.StartOrStop == kStartEntry) {
         Start(entry, lineId);

@@ -35,12 +35,24 @@ class RunAnalysis {
     // LineIds started in the same thread while `lineId` was open; nullptr when the line
     // never stopped while open (no key), an empty list when it had none.
     const std::vector<std::int32_t>* InvocationsOf(std::int32_t lineId) const;
+    // False when the run opened more nested lines than the invocations can follow within
+    // their work allowance (a few dozen steps per entry): the invocations then hold only
+    // what was found until then. Every other figure stays exact.
+    bool InvocationsComplete() const { return invocationsComplete_; }
     // Number of lines of code the line ids were taken from (ids run from 1 to this).
     std::int32_t LineCount() const { return lineCount_; }
 
     // Memory that flat lookup arrays (per thread and per invocation set) may take from the
     // next reset on; beyond it hash tables are used. Results are the same either way.
     void SetFlatTableBudget(std::size_t bytes) { flatTableBudget_ = bytes; }
+    // The work allowance of the invocations from the next reset on: `base` steps, and
+    // `perEntry` more for every entry (tests shrink it to reach its end with few entries).
+    void SetInvocationWorkAllowance(std::uint64_t base, std::uint64_t perEntry) {
+        baseInvocationWork_ = base;
+        invocationWorkPerEntry_ = perEntry;
+    }
+    // What of that budget this run's flat arrays took.
+    std::size_t FlatTableBytes() const { return flatTableBudget_ - flatBytesLeft_; }
 
   private:
     friend void ResetAttribution(RunAnalysis& analysis, const std::vector<LineOfCode>& lines);
@@ -114,6 +126,11 @@ class RunAnalysis {
     // numbers, a hash table for the rest.
     std::vector<std::vector<std::int32_t>> lineIdsByFile_;
     FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> lineIds_;
+    std::uint64_t baseInvocationWork_ = std::uint64_t{1} << 24;
+    std::uint64_t invocationWorkPerEntry_ = 64;
+    std::uint64_t invocationWork_ = 0;
+    std::uint64_t invocationAllowance_ = baseInvocationWork_;
+    bool invocationsComplete_ = true;
     std::size_t flatTableBudget_ = std::size_t{64} << 20;
     std::size_t flatBytesLeft_ = 0; // what remains of the budget in this run
     // By LineId, -1 when the line has no key; a fresh analysis knows only line id 0.

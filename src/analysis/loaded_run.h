@@ -25,6 +25,8 @@ struct LoadedRun {
     ProgramInfo Program; // Path, flags, block keys and output lines stay empty
     RunAnalysis Analysis;
     std::vector<ThreadInfo> Threads; // parallel to Analysis.Threads()
+    // Why the run could not be loaded (everything else is then empty); empty when it was.
+    std::string Failure;
 };
 
 } // namespace tickscope

@@ -70,6 +70,21 @@ std::string PadLeft(const std::string& text, std::size_t width) {
 
 } // namespace
 
+std::string VisibleText(std::string_view text) {
+    std::string visible;
+    visible.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            visible += '^';
+            visible += static_cast<char>(byte ^ 0x40);
+        } else {
+            visible += c;
+        }
+    }
+    return visible;
+}
+
 std::string CsvField(std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
         return std::string(text);
@@ -200,8 +215,8 @@ std::string TextReport(const RunReport& report) {
     }
 
     std::string out;
-    out += "Run:      " + report.RunFile + "\n";
-    out += "Program:  " + run.Record.Path + "\n";
+    out += "Run:      " + VisibleText(report.RunFile) + "\n";
+    out += "Program:  " + VisibleText(run.Record.Path) + "\n";
     out += "Started:  " + FormatTimestamp(run.Record.Timestamp) + "\n";
     out += "Mode:     " + std::string(TimeModeName(report.Figures.Mode)) +
            "    Threads: " + std::to_string(checkedThreads) + " of " +
@@ -217,7 +232,7 @@ std::string TextReport(const RunReport& report) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         out += PadLeft(texts[i].File, fileWidth) + "  " + PadLeft(texts[i].Line, lineWidth) + "  " +
                PadLeft(texts[i].Hits, hitsWidth) + "  " + PadLeft(texts[i].Time, timeWidth) + "  " +
-               HeatBar(report.Figures.Lines[i].TimeHeat) + "  " + lines[i].Code + "\n";
+               HeatBar(report.Figures.Lines[i].TimeHeat) + "  " + VisibleText(lines[i].Code) + "\n";
     }
 
     // The hottest lines, by the time shown (ties keep report order).
@@ -236,7 +251,7 @@ std::string TextReport(const RunReport& report) {
         const std::size_t i = timed[rank].second;
         out += PadLeft(std::to_string(rank + 1), 4) + ".  " + PadLeft(texts[i].Time, timeWidth) +
                " ms  " + PadLeft(texts[i].Hits, hitsWidth) + " hits  file " + texts[i].File +
-               " line " + texts[i].Line + "  " + lines[i].Code + "\n";
+               " line " + texts[i].Line + "  " + VisibleText(lines[i].Code) + "\n";
     }
     return out;
 }

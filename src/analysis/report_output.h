@@ -19,6 +19,10 @@ struct RunReport {
     std::string RunFile; // as the user named it
 };
 
+// Text for a terminal: control bytes (below 0x20, and 0x7F) shown in caret notation, "^["
+// for ESC, so that a shared run file cannot send escape sequences; other bytes unchanged.
+std::string VisibleText(std::string_view text);
+
 // A field of a CSV record (RFC 4180): quoted when it holds a comma, a quote, CR or LF.
 std::string CsvField(std::string_view text);
 
@@ -34,6 +38,7 @@ std::string CsvReport(const RunReport& report);
 std::string JsonReport(const RunReport& report);
 
 // A table for people: every line with a heat bar, then the ten lines that took most time.
+// Code, paths and names are shown with VisibleText.
 std::string TextReport(const RunReport& report);
 
 // "id,scope" and one record per thread.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <unordered_map>
 
 namespace tickscope {
@@ -73,17 +74,11 @@ std::vector<ThreadInfo> NameThreads(const ProgramInfo& program, const RunAnalysi
     return threads;
 }
 
-} // namespace
-
-LoadedRun LoadRun(const RunRecord& record, ProgressSink& progress) {
-    LoadedRun run;
+void Load(LoadedRun& run, const RunRecord& record, ProgressSink& progress, std::int64_t runSize,
+          std::int64_t runBytes) {
     run.Record = record;
     ProgramInfo& program = run.Program;
-
     const std::string logPath = EntryLogPath(record.FileName);
-    const std::int64_t runSize = std::max<std::int64_t>(0, platform::FileSize(record.FileName));
-    const std::int64_t logSize = std::max<std::int64_t>(0, platform::FileSize(logPath));
-    const std::int64_t runBytes = runSize + logSize;
 
     RunHeader header;
     header.Path = record.Path;
@@ -123,8 +118,43 @@ LoadedRun LoadRun(const RunRecord& record, ProgressSink& progress) {
     }
 
     run.Threads = NameThreads(program, run.Analysis);
+}
+
+} // namespace
+
+LoadedRun LoadRun(const RunRecord& record, ProgressSink& progress) {
+    const std::int64_t runSize = std::max<std::int64_t>(0, platform::FileSize(record.FileName));
+    const std::int64_t logSize =
+        std::max<std::int64_t>(0, platform::FileSize(EntryLogPath(record.FileName)));
+    const std::int64_t runBytes = runSize + logSize;
+    LoadedRun run;
+    try {
+        Load(run, record, progress, runSize, runBytes);
+    } catch (const std::exception&) { // std::bad_alloc, std::length_error: no memory for it
+        run = LoadedRun();
+        run.Record = record;
+        run.Failure = "there is not enough memory for it";
+    }
     progress.ShowProgress(runBytes, std::string(), -1);
     return run;
+}
+
+std::string LoadFailureMessage(const LoadedRun& run) {
+    if (run.Failure.empty()) {
+        return {};
+    }
+    return "The run of " + ProgramName(run.Record) + " started " +
+           FormatTimestamp(run.Record.Timestamp) + " cannot be loaded: " + run.Failure + ".";
+}
+
+std::string IncompleteInvocationsMessage(const LoadedRun& run) {
+    if (run.Analysis.InvocationsComplete()) {
+        return {};
+    }
+    return "The run of " + ProgramName(run.Record) + " started " +
+           FormatTimestamp(run.Record.Timestamp) +
+           " opens more nested lines than Tickscope follows: the actions on implicit "
+           "invocations and \"Remove calls\" use only part of them. Every figure is exact.";
 }
 
 } // namespace tickscope

@@ -1,31 +1,17 @@
 #include "platform/file_reading.h"
 
-#include <filesystem>
 #include <new>
-#include <system_error>
 
 namespace tickscope::platform {
 
-FileHandle OpenRegularFile(const std::string& path) {
-    if (path.empty() || path.find('\0') != std::string::npos) {
-        return nullptr;
-    }
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (error || !std::filesystem::is_regular_file(status)) {
-        return nullptr;
-    }
-    return FileHandle(std::fopen(path.c_str(), "rb"));
-}
-
 std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t limit) {
-    const FileHandle file = OpenRegularFile(path);
-    if (!file) {
+    const std::optional<OpenedFile> opened = OpenRegularFile(path);
+    if (!opened) {
         return std::nullopt;
     }
-    std::error_code error;
-    const std::uintmax_t expected = std::filesystem::file_size(path, error);
-    if (!error && expected >= limit) {
+    std::FILE* file = opened->File.get();
+    const std::uint64_t expected = opened->Size;
+    if (expected >= limit) {
         return std::nullopt;
     }
     std::string content;
@@ -33,13 +19,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t 
         // Read until the end even if the file grew since its size was taken; pseudo-files
         // report a size of 0 and may never end (/proc/self/pagemap), hence the limit.
         std::size_t used = 0;
-        content.resize(error || expected == 0 ? 4096 : static_cast<std::size_t>(expected) + 1);
+        content.resize(expected == 0 ? 4096 : static_cast<std::size_t>(expected) + 1);
         while (true) {
             const std::size_t got =
-                std::fread(content.data() + used, 1, content.size() - used, file.get());
+                std::fread(content.data() + used, 1, content.size() - used, file);
             used += got;
             if (used < content.size()) {
-                if (std::ferror(file.get())) {
+                if (std::ferror(file)) {
                     return std::nullopt;
                 }
                 break;

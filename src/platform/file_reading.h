@@ -13,10 +13,16 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens a regular file for reading in binary mode. Nothing when the name holds a NUL byte
-// or names no regular file: opening a pipe could block for ever, and a folder or a device
-// has no content to read.
-FileHandle OpenRegularFile(const std::string& path);
+// A regular file open for reading in binary mode, and its size when it was opened.
+struct OpenedFile {
+    FileHandle File;
+    std::uint64_t Size = 0;
+};
+
+// Opens a regular file for reading without waiting on it. Nothing when the name holds a NUL
+// byte or names no regular file (after links): a pipe could block for ever, a folder has no
+// content, and a device such as /dev/zero never ends. Implemented per system.
+std::optional<OpenedFile> OpenRegularFile(const std::string& path);
 
 // Files at least this large are not read whole (no source file or run file comes near).
 inline constexpr std::uint64_t kDefaultReadLimit = std::uint64_t{1} << 28;

@@ -1,3 +1,4 @@
+#include "platform/file_reading.h"
 #include "platform/platform.h"
 
 #include <atomic>
@@ -142,6 +143,29 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
         ::unlink(pattern.c_str());
     }
     return ok;
+}
+
+std::optional<OpenedFile> OpenRegularFile(const std::string& path) {
+    if (path.empty() || HoldsNul(path)) {
+        return std::nullopt;
+    }
+    // Not blocking: opening a pipe for reading would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    return OpenedFile{FileHandle(file), static_cast<std::uint64_t>(info.st_size)};
 }
 
 bool CreateFolder(const std::string& path) {

@@ -1,3 +1,4 @@
+#include "platform/file_reading.h"
 #include "platform/platform.h"
 
 // windows.h must come first: shlobj.h relies on its declarations.
@@ -7,6 +8,7 @@
 // clang-format on
 
 #include <cstdlib>
+#include <io.h>
 
 namespace tickscope::platform {
 
@@ -173,6 +175,29 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
         DeleteFileA(temporary.c_str());
     }
     return ok;
+}
+
+std::optional<OpenedFile> OpenRegularFile(const std::string& path) {
+    if (path.empty() || HoldsNul(path)) {
+        return std::nullopt;
+    }
+    // Only disk files: a named pipe or a device (CON, NUL) is refused before it is opened.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attributes & FILE_ATTRIBUTE_DEVICE)) {
+        return std::nullopt;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        return std::nullopt;
+    }
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    LARGE_INTEGER size;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &size)) {
+        std::fclose(file);
+        return std::nullopt;
+    }
+    return OpenedFile{FileHandle(file), static_cast<std::uint64_t>(size.QuadPart)};
 }
 
 bool CreateFolder(const std::string& path) {

@@ -13,6 +13,7 @@ EntryLogReader::~EntryLogReader() {
 
 void EntryLogReader::Close() {
     file_.reset();
+    unreadBytes_ = 0;
     begin_ = end_ = 0;
     eof_ = true;
     text_ = false;
@@ -22,11 +23,14 @@ void EntryLogReader::Close() {
 
 bool EntryLogReader::Open(const std::string& path) {
     Close();
-    // Only a regular file: a pipe in the run folder would block the load for ever.
-    file_ = platform::OpenRegularFile(path);
-    if (!file_) {
+    // Only a regular file: a pipe in the run folder would block the load for ever, a device
+    // such as /dev/zero would never end.
+    std::optional<platform::OpenedFile> opened = platform::OpenRegularFile(path);
+    if (!opened) {
         return false;
     }
+    file_ = std::move(opened->File);
+    unreadBytes_ = opened->Size;
     eof_ = false;
     if (!Fill()) {
         return true; // empty (or unreadable) log: no records
@@ -50,8 +54,11 @@ bool EntryLogReader::Fill() {
     }
     begin_ = 0;
     end_ = unread;
+    const std::size_t room = buffer_.size() - end_;
+    const std::size_t wanted = unreadBytes_ < room ? static_cast<std::size_t>(unreadBytes_) : room;
     const std::size_t got =
-        std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
+        wanted == 0 ? 0 : std::fread(buffer_.data() + end_, 1, wanted, file_.get());
+    unreadBytes_ -= got;
     end_ += got;
     if (got == 0) {
         eof_ = true; // end of file, or a read error (e.g. a folder): no more bytes either way

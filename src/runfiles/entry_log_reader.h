@@ -21,7 +21,8 @@ class EntryLogReader {
     EntryLogReader& operator=(const EntryLogReader&) = delete;
 
     // False when the file cannot be opened or is no regular file (also for a name holding a
-    // NUL byte). An empty file opens and yields no records.
+    // NUL byte). An empty file opens and yields no records. The log is read up to the size
+    // it had when opened: a log that grows meanwhile is not followed.
     bool Open(const std::string& path);
     // The next record; false at the end of the log (or when nothing is open).
     bool Next(EntryRecord& record);
@@ -40,6 +41,7 @@ class EntryLogReader {
     bool NextText(EntryRecord& record);
 
     platform::FileHandle file_;
+    std::uint64_t unreadBytes_ = 0; // of the size the file had when opened
     std::vector<unsigned char> buffer_;
     std::size_t begin_ = 0; // first unread byte in buffer_
     std::size_t end_ = 0;   // one past the last valid byte in buffer_

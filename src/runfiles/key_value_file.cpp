@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace tickscope {
 
@@ -21,10 +22,13 @@ constexpr std::size_t kMinReadBufferSize = 1 << 12; // holds any byte-order mark
 } // namespace
 
 // Consumes the file in chunks; keeps at most one line (or, for a rejected key, only the
-// key) in memory.
+// key) in memory, and never more than the line limit.
 class KeyValueFile::Parser {
   public:
-    Parser(KeyValueFile& file, const KeyFilter& filter) : file_(file), filter_(filter) {}
+    Parser(KeyValueFile& file, const ReadOptions& options) : file_(file), options_(options) {}
+
+    // Whether a StopAt key was met: nothing more is to be read.
+    bool Stopped() const { return stopped_; }
 
     void Feed(std::string_view chunk) {
         if (atStart_) {
@@ -34,7 +38,7 @@ class KeyValueFile::Parser {
                 chunk.remove_prefix(kUtf8Mark.size());
             }
         }
-        while (!chunk.empty()) {
+        while (!chunk.empty() && !stopped_) {
             if (afterCarriageReturn_) {
                 afterCarriageReturn_ = false;
                 if (chunk.front() == '\n') {
@@ -57,20 +61,31 @@ class KeyValueFile::Parser {
     }
 
     void Finish() {
-        if (skipping_ || !line_.empty()) {
+        if (!stopped_ && (skipping_ || !line_.empty())) {
             EndLine();
         }
     }
 
   private:
     void Append(std::string_view piece) {
+        if (line_.size() + piece.size() > kMaxLineLength) {
+            skipping_ = true; // the whole line is dropped
+            line_.clear();
+            return;
+        }
         const std::size_t searchFrom = line_.size() >= 2 ? line_.size() - 2 : 0;
         line_.append(piece);
         if (separator_ != std::string::npos) {
             return;
         }
         separator_ = line_.find(kSeparator, searchFrom);
-        if (separator_ != std::string::npos && !Accepts(KeyOf(separator_))) {
+        if (separator_ == std::string::npos) {
+            return;
+        }
+        const std::string_view key = KeyOf(separator_);
+        if (options_.StopAt && options_.StopAt(group_, key)) {
+            stopped_ = true;
+        } else if (!Accepts(key)) {
             skipping_ = true;
             line_.clear();
         }
@@ -80,10 +95,12 @@ class KeyValueFile::Parser {
         return Trim(std::string_view(line_).substr(0, separator), kBlanks);
     }
 
-    bool Accepts(std::string_view key) const { return !filter_ || filter_(group_, key); }
+    bool Accepts(std::string_view key) const {
+        return !options_.Keep || options_.Keep(group_, key);
+    }
 
     void EndLine() {
-        if (!skipping_) {
+        if (!skipping_ && !stopped_) {
             ProcessLine();
         }
         line_.clear();
@@ -119,41 +136,48 @@ class KeyValueFile::Parser {
     }
 
     KeyValueFile& file_;
-    const KeyFilter& filter_;
+    const ReadOptions& options_;
     std::string group_;
     std::string line_;
     std::size_t separator_ = std::string::npos;
     bool skipping_ = false;
+    bool stopped_ = false;
     bool afterCarriageReturn_ = false;
     bool atStart_ = true;
 };
 
 bool KeyValueFile::Open(const std::string& path, const KeyFilter& filter) {
+    return Open(path, ReadOptions{filter, {}});
+}
+
+bool KeyValueFile::Open(const std::string& path, const ReadOptions& options) {
     groups_.clear();
-    const platform::FileHandle file = platform::OpenRegularFile(path);
-    if (!file) {
+    const std::optional<platform::OpenedFile> opened = platform::OpenRegularFile(path);
+    if (!opened) {
         return false;
     }
-    Parser parser(*this, filter);
+    std::FILE* file = opened->File.get();
+    std::uint64_t unread = std::min(opened->Size, options.MaxBytes);
+    Parser parser(*this, options);
     // Most run-information files are small: a buffer as large as the file (up to the read
     // size), left uninitialised, spares a catalogue of thousands of runs the clearing of
     // a megabyte per file.
-    const std::int64_t fileSize = platform::FileSize(path);
-    const std::size_t bufferSize =
-        fileSize < 0 ? kReadBufferSize
-                     : std::clamp<std::size_t>(static_cast<std::size_t>(fileSize) + 1,
-                                               kMinReadBufferSize, kReadBufferSize);
+    const std::size_t bufferSize = static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(unread + 1, kMinReadBufferSize, kReadBufferSize));
     const std::unique_ptr<char[]> buffer(new char[bufferSize]);
-    while (true) {
-        const std::size_t got = std::fread(buffer.get(), 1, bufferSize, file.get());
+    while (unread > 0 && !parser.Stopped()) {
+        const std::size_t wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(unread, bufferSize));
+        const std::size_t got = std::fread(buffer.get(), 1, wanted, file);
+        unread -= got;
         if (got > 0) {
             parser.Feed(std::string_view(buffer.get(), got));
         }
-        if (got < bufferSize) {
+        if (got < wanted) {
             break;
         }
     }
-    if (std::ferror(file.get())) {
+    if (std::ferror(file)) {
         groups_.clear();
         return false;
     }
@@ -162,9 +186,14 @@ bool KeyValueFile::Open(const std::string& path, const KeyFilter& filter) {
 }
 
 void KeyValueFile::Parse(std::string_view content, const KeyFilter& filter) {
+    Parse(content, ReadOptions{filter, {}});
+}
+
+void KeyValueFile::Parse(std::string_view content, const ReadOptions& options) {
     groups_.clear();
-    Parser parser(*this, filter);
-    parser.Feed(content);
+    Parser parser(*this, options);
+    parser.Feed(content.substr(
+        0, static_cast<std::size_t>(std::min<std::uint64_t>(content.size(), options.MaxBytes))));
     parser.Finish();
 }
 

@@ -1,6 +1,7 @@
 #include "runfiles/program_info_reader.h"
 
 #include "platform/file_reading.h"
+#include "platform/platform.h"
 #include "runfiles/key_value_file.h"
 #include "runfiles/memory_stream.h"
 #include "runfiles/program_info_file.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_set>
 
 namespace tickscope {
 
@@ -18,34 +20,27 @@ namespace {
 constexpr std::string_view kLinePrefix = "LineOfCode.";
 constexpr std::string_view kSourceFilePrefix = "SourceFileId.";
 constexpr std::string_view kScopePrefix = "ScopeId.";
-
-// A count may run ahead of the highest index present by this much before it is taken as
-// corrupt; the surplus only produces empty entries.
-constexpr std::int64_t kCountSlack = 1000000;
-// Instructions are per line, so the allowance is small: a run has many lines.
-constexpr std::int64_t kInstructionSlack = 16;
+constexpr std::string_view kInstructionPart = "Instruction.";
 
 // Run-information files of programs far larger than any real one are not read.
 constexpr std::uint64_t kRunFileReadLimit = std::uint64_t{1} << 30;
+// The header of a valid file is far shorter: its source files and scopes.
+constexpr std::uint64_t kHeaderReadLimit = std::uint64_t{64} << 20;
 
-std::int64_t EffectiveCount(std::int64_t count, std::int64_t highestIndex, std::int64_t slack) {
-    if (count <= 0) {
-        return 0;
-    }
-    return count > highestIndex + slack ? highestIndex : count;
-}
-
-// Highest index N of the keys "<prefix><N>" present in a group.
-std::int64_t HighestIndex(const std::unordered_map<std::string, std::string>& keys,
-                          std::string_view prefix) {
-    std::int64_t highest = 0;
+// Number of distinct indices N of the keys "<prefix><N>" present in a group.
+std::int64_t IndexesPresent(const std::unordered_map<std::string, std::string>& keys,
+                            std::string_view prefix) {
+    std::unordered_set<std::int64_t> indexes;
     for (const auto& entry : keys) {
         if (StartsWith(entry.first, prefix)) {
-            highest = std::max(highest,
-                               ParseKeyIndex(std::string_view(entry.first).substr(prefix.size())));
+            const std::int64_t index =
+                ParseKeyIndex(std::string_view(entry.first).substr(prefix.size()));
+            if (index > 0) {
+                indexes.insert(index);
+            }
         }
     }
-    return highest;
+    return static_cast<std::int64_t>(indexes.size());
 }
 
 // Fills `table` with "<prefix><i>" values -> i for i = 1 .. count.
@@ -59,16 +54,35 @@ void ReadIdTable(const KeyValueFile& file, std::string_view prefix, std::int64_t
     }
 }
 
+std::uint64_t InstructionKey(std::int64_t slot, std::int64_t m) {
+    return (static_cast<std::uint64_t>(slot) << 32) ^ static_cast<std::uint64_t>(m);
+}
+
 } // namespace
+
+std::int64_t BoundedCount(std::int64_t declared, std::int64_t present) {
+    if (declared <= 0) {
+        return 0;
+    }
+    return declared > 2 * present + 16 ? present : declared;
+}
 
 RunHeader ReadRunHeader(const std::string& runFile) {
     static constexpr std::array<std::string_view, 4> kHeaderKeys = {"Path", "LinesOfCode",
                                                                     "SourceFileIds", "ScopeIds"};
-    KeyValueFile file;
-    file.Open(runFile, [](std::string_view group, std::string_view key) {
+    KeyValueFile::ReadOptions options;
+    options.Keep = [](std::string_view group, std::string_view key) {
         return group == kPreProgramInfosGroup &&
                std::find(kHeaderKeys.begin(), kHeaderKeys.end(), key) != kHeaderKeys.end();
-    });
+    };
+    // The lines of code follow the header; the process id stands after them.
+    options.StopAt = [](std::string_view group, std::string_view key) {
+        return (group == kPreProgramInfosGroup && StartsWith(key, kLinePrefix)) ||
+               group == kPostProgramInfosGroup;
+    };
+    options.MaxBytes = kHeaderReadLimit;
+    KeyValueFile file;
+    file.Open(runFile, options);
     file.UseGroup(kPreProgramInfosGroup);
     RunHeader header;
     header.Path = file.ReadString("Path");
@@ -81,30 +95,31 @@ RunHeader ReadRunHeader(const std::string& runFile) {
 void ProgramInfoReader::ReadTables(const std::string& runFile, const RunHeader& header,
                                    ProgramInfo& program) {
     KeyValueFile file;
-    file.Open(runFile, [](std::string_view group, std::string_view key) {
-        return group == kPreProgramInfosGroup &&
-               (StartsWith(key, kSourceFilePrefix) || StartsWith(key, kScopePrefix));
-    });
+    // A file too large to read its lines counts as one that cannot be read at all.
+    if (platform::FileSize(runFile) < static_cast<std::int64_t>(kRunFileReadLimit)) {
+        file.Open(runFile, [](std::string_view group, std::string_view key) {
+            return group == kPreProgramInfosGroup &&
+                   (StartsWith(key, kSourceFilePrefix) || StartsWith(key, kScopePrefix));
+        });
+    }
     file.UseGroup(kPreProgramInfosGroup);
     const auto& keys = file.Group(kPreProgramInfosGroup);
-    ReadIdTable(
-        file, kSourceFilePrefix,
-        EffectiveCount(header.SourceFileCount, HighestIndex(keys, kSourceFilePrefix), kCountSlack),
-        program.SourceFileIds);
+    ReadIdTable(file, kSourceFilePrefix,
+                BoundedCount(header.SourceFileCount, IndexesPresent(keys, kSourceFilePrefix)),
+                program.SourceFileIds);
     ReadIdTable(file, kScopePrefix,
-                EffectiveCount(header.ScopeCount, HighestIndex(keys, kScopePrefix), kCountSlack),
+                BoundedCount(header.ScopeCount, IndexesPresent(keys, kScopePrefix)),
                 program.ScopeIds);
 }
 
 void ProgramInfoReader::CollectLines(const std::string& runFile) {
-    values_.clear();
-    highestLine_ = 0;
-    highestInstruction_.clear();
-    const auto bytes = platform::ReadWholeFile(runFile, kRunFileReadLimit);
+    *this = ProgramInfoReader();
+    std::optional<std::string> bytes = platform::ReadWholeFile(runFile, kRunFileReadLimit);
     if (!bytes) {
         return;
     }
-    std::string_view text(*bytes);
+    bytes_ = std::move(*bytes);
+    std::string_view text(bytes_);
     text.remove_prefix(ByteOrderMarkLength(text));
     MemoryTextStream stream(text);
     while (!stream.AtEnd()) {
@@ -116,64 +131,123 @@ void ProgramInfoReader::CollectLines(const std::string& runFile) {
         if (equals == std::string_view::npos) {
             continue; // not a key line
         }
-        const std::string_view key = Trim(line.substr(0, equals), " ");
         // The character after "=" is the separator's blank, whatever it holds.
-        const std::string_view value =
-            equals + 2 <= line.size() ? line.substr(equals + 2) : std::string_view();
-        values_.insert_or_assign(std::string(key), std::string(value));
-        NoteIndexes(key);
+        Note(Trim(line.substr(0, equals), " "),
+             equals + 2 <= line.size() ? line.substr(equals + 2) : std::string_view());
     }
 }
 
-// Keeps the highest line number, and per line the highest instruction number, among keys
-// of the form LineOfCode.<N>.<field> and LineOfCode.<N>.Instruction.<M>.<field>.
-void ProgramInfoReader::NoteIndexes(std::string_view key) {
+ProgramInfoReader::LineValues* ProgramInfoReader::LineSlot(std::int64_t n, bool create) {
+    if (n == lastLine_) {
+        return &lines_[static_cast<std::size_t>(lastSlot_)];
+    }
+    auto found = lineSlots_.find(n);
+    if (found == lineSlots_.end()) {
+        if (!create) {
+            return nullptr;
+        }
+        found = lineSlots_.emplace(n, static_cast<std::int64_t>(lines_.size())).first;
+        lines_.emplace_back();
+    }
+    lastLine_ = n;
+    lastSlot_ = found->second;
+    return &lines_[static_cast<std::size_t>(lastSlot_)];
+}
+
+const ProgramInfoReader::LineValues* ProgramInfoReader::FindLine(std::int64_t n) const {
+    const auto found = lineSlots_.find(n);
+    return found == lineSlots_.end() ? nullptr : &lines_[static_cast<std::size_t>(found->second)];
+}
+
+// Keeps the value of a key "LineOfCode.<N>.<field>" or "LineOfCode.<N>.Instruction.<M>.<field>"
+// where N and M are plain decimals; other keys are never looked up, but their N still counts
+// as a line the file holds.
+void ProgramInfoReader::Note(std::string_view key, std::string_view value) {
     key.remove_prefix(kLinePrefix.size());
     const auto dot = key.find('.');
-    const std::int64_t line = ParseKeyIndex(key.substr(0, dot));
-    if (line <= 0 || dot == std::string_view::npos) {
+    const std::int64_t n = ParseKeyIndex(key.substr(0, dot));
+    if (n <= 0 || dot == std::string_view::npos) {
         return;
     }
-    highestLine_ = std::max(highestLine_, line);
-    constexpr std::string_view kInstructionPart = "Instruction.";
-    const std::string_view rest = key.substr(dot + 1);
-    if (StartsWith(rest, kInstructionPart)) {
-        const std::string_view tail = rest.substr(kInstructionPart.size());
-        const std::int64_t instruction = ParseKeyIndex(tail.substr(0, tail.find('.')));
-        std::int64_t& highest = highestInstruction_[line];
-        highest = std::max(highest, instruction);
+    LineValues& line = *LineSlot(n, true);
+    const std::string_view field = key.substr(dot + 1);
+    if (field == "SourceFileId") {
+        line.SourceFileId = value;
+    } else if (field == "LineNumber") {
+        line.LineNumber = value;
+    } else if (field == "Code") {
+        line.Code = value;
+    } else if (field == "Instructions") {
+        line.Instructions = value;
+    } else if (StartsWith(field, kInstructionPart)) {
+        const std::string_view tail = field.substr(kInstructionPart.size());
+        const auto end = tail.find('.');
+        const std::int64_t m = ParseKeyIndex(tail.substr(0, end));
+        if (m > 0) {
+            NoteInstruction(
+                line, lastSlot_, m,
+                end == std::string_view::npos ? std::string_view() : tail.substr(end + 1), value);
+        }
     }
+}
+
+void ProgramInfoReader::NoteInstruction(LineValues& line, std::int64_t slot, std::int64_t m,
+                                        std::string_view field, std::string_view value) {
+    const auto index = static_cast<std::size_t>(m - 1);
+    InstructionValues* values = nullptr;
+    if (index < line.DenseInstructions.size()) {
+        values = &line.DenseInstructions[index];
+    } else if (index == line.DenseInstructions.size()) {
+        values = &line.DenseInstructions.emplace_back();
+        if (sparseInstructions_.count(InstructionKey(slot, m)) != 0) {
+            values->Present = true; // already counted where it stood before
+        }
+    } else {
+        values = &sparseInstructions_[InstructionKey(slot, m)];
+    }
+    if (!values->Present) {
+        values->Present = true;
+        ++line.DistinctInstructions;
+    }
+    if (field == "ScopeId") {
+        values->ScopeId = value;
+        values->HasScopeId = true;
+    }
+}
+
+std::string_view ProgramInfoReader::InstructionScopeId(const LineValues& line, std::int64_t slot,
+                                                       std::int64_t m) const {
+    // A key stored in order is always newer than one stored out of order before it.
+    const auto index = static_cast<std::size_t>(m - 1);
+    if (index < line.DenseInstructions.size() && line.DenseInstructions[index].HasScopeId) {
+        return line.DenseInstructions[index].ScopeId;
+    }
+    const auto sparse = sparseInstructions_.find(InstructionKey(slot, m));
+    return sparse == sparseInstructions_.end() ? std::string_view() : sparse->second.ScopeId;
 }
 
 std::int64_t ProgramInfoReader::LineCount(std::int32_t declared) const {
-    return EffectiveCount(declared, highestLine_, kCountSlack);
-}
-
-const std::string& ProgramInfoReader::Value(const std::string& key) const {
-    static const std::string empty;
-    const auto it = values_.find(key);
-    return it == values_.end() ? empty : it->second;
+    return BoundedCount(declared, static_cast<std::int64_t>(lines_.size()));
 }
 
 LineOfCode ProgramInfoReader::BuildLine(std::int64_t n) const {
-    const std::string base = std::string(kLinePrefix) + std::to_string(n) + ".";
-    LineOfCode line;
-    line.SourceFileId = ParseInteger32(Value(base + "SourceFileId"));
-    line.LineNumber = ParseInteger32(Value(base + "LineNumber"));
-    line.Code = DecodeProgramInfoValue(Value(base + "Code"));
-    const auto highest = highestInstruction_.find(n);
-    const std::int64_t count = EffectiveCount(
-        ParseInteger32(Value(base + "Instructions")),
-        highest == highestInstruction_.end() ? 0 : highest->second, kInstructionSlack);
-    line.Instructions.resize(static_cast<std::size_t>(count));
-    std::string key;
-    for (std::int64_t m = 1; m <= count; ++m) {
-        Instruction& instruction = line.Instructions[static_cast<std::size_t>(m - 1)];
-        key = base + "Instruction." + std::to_string(m) + ".";
-        instruction.ScopeId = ParseInteger32(Value(key + "ScopeId"));
-        instruction.Code = Value(key + "Code");
+    LineOfCode built;
+    const LineValues* line = FindLine(n);
+    if (line == nullptr) {
+        return built;
     }
-    return line;
+    built.SourceFileId = ParseInteger32(line->SourceFileId);
+    built.LineNumber = ParseInteger32(line->LineNumber);
+    built.Code = DecodeProgramInfoValue(line->Code);
+    const std::int64_t count =
+        BoundedCount(ParseInteger32(line->Instructions), line->DistinctInstructions);
+    built.Instructions.resize(static_cast<std::size_t>(count));
+    const std::int64_t slot = line - lines_.data();
+    for (std::int64_t m = 1; m <= count; ++m) {
+        built.Instructions[static_cast<std::size_t>(m - 1)].ScopeId =
+            ParseInteger32(InstructionScopeId(*line, slot, m));
+    }
+    return built;
 }
 
 } // namespace tickscope

@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QPushButton>
 
+#include <new>
+
 namespace tickscope {
 
 AnalyzerController::AnalyzerController(AnalyzerParts parts)
@@ -125,12 +127,26 @@ void AnalyzerController::LoadRunCommand() {
     const RunRecord* record = listedRuns_[static_cast<std::size_t>(row)];
     run_ = LoadedRun{}; // one run at a time: the previous one goes before the next is read
     run_ = LoadRun(*record, parts_.Progress);
-    loaded_ = record;
-    ShowLoadedRun(lists, run_);
+    loaded_ = run_.Failure.empty() ? record : nullptr;
+    try {
+        ShowLoadedRun(lists, run_);
+    } catch (const std::bad_alloc&) { // the lists of a run too large for this machine
+        run_ = LoadedRun{};
+        run_.Record = *record;
+        run_.Failure = "there is not enough memory to show it";
+        loaded_ = nullptr;
+        ShowLoadedRun(lists, run_);
+    }
     heat_.ForgetHeats();
     ShowListsFromData();
     heat_.RefreshReport();
     FocusReport();
+    for (const std::string& message :
+         {LoadFailureMessage(run_), IncompleteInvocationsMessage(run_)}) {
+        if (!message.empty()) {
+            parts_.Prompts.ShowMessage(kTickscopeTitle, message);
+        }
+    }
     // Clicks made while the run loaded are dropped, not postponed.
     QCoreApplication::processEvents();
 }

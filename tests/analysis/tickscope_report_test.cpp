@@ -1,13 +1,12 @@
 #include "analysis/report_output.h"
 
+#include "common/report_tool.h"
 #include "common/temp_folder.h"
 #include "runfiles/program_info_file.h"
 #include "runfiles/run_recorder.h"
 #include "source/program_info.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -44,41 +43,10 @@ TEST(ReportOutputTest, FieldsAreEscaped) {
 
 // --- the tool as a process -------------------------------------------------------------
 
-struct ProcessResult {
-    int ExitCode = -1;
-    std::string Out;
-    std::string Err;
-};
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
+using testing::ProcessResult;
 
 ProcessResult RunTool(const std::vector<std::string>& args, const std::string& home) {
-    testing::TempFolder scratch;
-    std::string command = "HOME=" + Quote(home) + " " + Quote(TICKSCOPE_REPORT_BINARY);
-    for (const auto& arg : args) {
-        command += " " + Quote(arg);
-    }
-    command += " 2>" + Quote(scratch.File("err")) + " </dev/null";
-    ProcessResult result;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-        return result;
-    }
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.Out.append(buffer, got);
-    }
-    const int status = ::pclose(pipe);
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Err = testing::ReadFileBytes(scratch.File("err"));
-    return result;
+    return testing::RunReportTool(args, home);
 }
 
 // A run recorded with a clock the test moves: thread 100 runs Foo() (line 4) which runs

@@ -12,9 +12,9 @@
 #include "runfiles/program_info_file.h"
 #include "runfiles/run_information.h"
 #include "source/program_info.h"
-#include "ui/list_data.h"
 
 #include "common/temp_folder.h"
+#include "hardening/run_file_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -31,131 +31,17 @@
 namespace tickscope {
 namespace {
 
+using testing::CatalogueAndLoadFirst;
+using testing::CataloguedRun;
+using testing::Checksums;
+using testing::Executions;
+using testing::LogBytes;
+using testing::ProgramInformation;
 using testing::ReadFileBytes;
+using testing::SameFigures;
 using testing::TempFolder;
+using testing::TotalHits;
 namespace fs = std::filesystem;
-
-// FNV-1a of every regular file below a folder, with its size, by relative path.
-std::map<std::string, std::pair<std::uintmax_t, std::uint64_t>> Checksums(const fs::path& folder) {
-    std::map<std::string, std::pair<std::uintmax_t, std::uint64_t>> sums;
-    std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
-        if (!entry.is_regular_file()) {
-            continue;
-        }
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::uint64_t hash = 1469598103934665603ULL;
-        char buffer[1 << 16];
-        std::uintmax_t size = 0;
-        while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-            for (std::streamsize i = 0; i < in.gcount(); ++i) {
-                hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ULL;
-            }
-            size += static_cast<std::uintmax_t>(in.gcount());
-        }
-        sums[fs::relative(entry.path(), folder).string()] = {size, hash};
-    }
-    return sums;
-}
-
-// A program of `lines` lines in one file, each with one instruction of the main scope.
-std::string ProgramInformation(int lines, const std::string& path = "C:\\src\\demo.pb") {
-    ProgramInfo program;
-    program.Path = path;
-    program.SourceFileIds.Set(path, 1);
-    program.ScopeIds.Set(kMainScopeName, 1);
-    for (int n = 1; n <= lines; ++n) {
-        LineOfCode& line = program.LinesOfCode.emplace_back();
-        line.SourceFileId = 1;
-        line.LineNumber = n;
-        line.Code = "x = " + std::to_string(n);
-        line.Instructions.push_back({line.Code, 1, "", 1});
-    }
-    return WriteProgramInfo(program);
-}
-
-// `pairs` executions: start and stop of line (i % lines) + 1, 100 ns each, one thread.
-std::vector<EntryRecord> Executions(int pairs, int lines) {
-    std::vector<EntryRecord> records;
-    for (int i = 0; i < pairs; ++i) {
-        EntryRecord start{1234, 64, 1, i % lines + 1, 1, kStartEntry, 1000LL * i};
-        EntryRecord stop = start;
-        stop.StartOrStop = kStopEntry;
-        stop.Nanos += 100;
-        records.push_back(start);
-        records.push_back(stop);
-    }
-    return records;
-}
-
-std::string LogBytes(const std::vector<EntryRecord>& records, bool text) {
-    std::string bytes;
-    if (!text) {
-        bytes += '\0';
-    }
-    for (const EntryRecord& record : records) {
-        if (text) {
-            bytes += EncodeEntryRecordText(record) + "\r\n";
-        } else {
-            const auto encoded = EncodeEntryRecord(record);
-            bytes.append(reinterpret_cast<const char*>(encoded.data()), encoded.size());
-        }
-    }
-    return bytes;
-}
-
-struct CataloguedRun {
-    RunCatalogue Catalogue;
-    LoadedRun Run;
-    bool Catalogued = false;
-};
-
-void CatalogueAndLoadFirst(const std::string& home, CataloguedRun& run, ProgressSink& progress) {
-    run.Catalogued = BuildRunCatalogue(home, run.Catalogue);
-    if (run.Catalogued && !run.Catalogue.Records.empty()) {
-        run.Run = LoadRun(run.Catalogue.Records.front(), progress);
-    }
-}
-
-std::int64_t TotalHits(const RunAnalysis& analysis) {
-    std::int64_t hits = 0;
-    for (const ThreadNode& thread : analysis.Threads()) {
-        for (const ThreadLineNode& line : thread.Lines) {
-            for (const InstructionFigures& figures : line.Instructions) {
-                hits += figures.Hits;
-            }
-        }
-    }
-    return hits;
-}
-
-bool SameFigures(const RunAnalysis& a, const RunAnalysis& b) {
-    if (a.Threads().size() != b.Threads().size()) {
-        return false;
-    }
-    for (std::size_t t = 0; t < a.Threads().size(); ++t) {
-        const auto& x = a.Threads()[t].Lines;
-        const auto& y = b.Threads()[t].Lines;
-        if (x.size() != y.size()) {
-            return false;
-        }
-        for (std::size_t l = 0; l < x.size(); ++l) {
-            if (x[l].LineId != y[l].LineId ||
-                x[l].Instructions.size() != y[l].Instructions.size()) {
-                return false;
-            }
-            for (std::size_t i = 0; i < x[l].Instructions.size(); ++i) {
-                const auto& p = x[l].Instructions[i];
-                const auto& q = y[l].Instructions[i];
-                if (p.Hits != q.Hits || p.TotalNanos != q.TotalNanos || p.MaxNanos != q.MaxNanos ||
-                    p.MinNanos != q.MinNanos) {
-                    return false;
-                }
-            }
-        }
-    }
-    return true;
-}
 
 // Calls `action` once, at the first progress report past `threshold` bytes.
 class TriggeringProgress final : public ProgressSink {
@@ -194,6 +80,19 @@ TEST(RunLoadingFaults, EntryLogThatShrinksOrVanishesWhileLoading) {
         {"binary, cut inside a record", false, truncateTo(1 + 34 * 1000 + 17), true},
         {"binary, cut to the marker", false, truncateTo(1), true},
         {"binary, removed", false, [](const std::string& log) { fs::remove(log); }, false},
+        // A log is read up to the size it had when it was opened.
+        {"binary, grows", false,
+         [](const std::string& log) {
+             std::ofstream(log, std::ios::binary | std::ios::app)
+                 << LogBytes(Executions(1000, 3), false).substr(1);
+         },
+         false},
+        {"text, grows", true,
+         [](const std::string& log) {
+             std::ofstream(log, std::ios::binary | std::ios::app)
+                 << LogBytes(Executions(1000, 3), true);
+         },
+         false},
         {"binary, replaced by a short log", false,
          [](const std::string& log) {
              std::ofstream(log + ".new", std::ios::binary) << std::string(1, '\0') << "abc";
@@ -295,11 +194,17 @@ TEST(RunLoadingFaults, HundredMegabyteLine) {
                      "LineOfCode.1.Code = " + std::string(kLong, 'x'));
     std::string longPath = information;
     longPath.replace(0, longPath.find("\r\n"), "Path = " + std::string(kLong, 'p'));
-    const std::string junk = std::string(kLong, 'j') + "\r\n";
+    const std::string junk = std::string(kLong / 4, 'j') + "\r\n";
+    const std::string farJunk = std::string(kLong, 'j') + "\r\n";
     const Case cases[] = {
         {"code value of 100 MB", EncodeRunInformation(longCode, 1), kLong, 14},
-        {"junk line of 100 MB before the keys", junk + EncodeRunInformation(information, 1), 5, 14},
-        {"path of 100 MB", EncodeRunInformation(longPath, 1), 5, kLong},
+        {"junk line of 25 MB before the keys", junk + EncodeRunInformation(information, 1), 5, 14},
+        // The header is looked for in the first 64 MiB only.
+        {"junk line of 100 MB before the keys", farJunk + EncodeRunInformation(information, 1), 0,
+         0},
+        // No header value needs more than a few KB: a longer line is dropped, and a header
+        // that does not end within 64 MiB is not looked for further.
+        {"path of 100 MB", EncodeRunInformation(longPath, 1), 0, 0},
         {"100 MB without any line end", std::string(kLong, 'z'), 0, 0},
     };
     for (const Case& c : cases) {

@@ -48,10 +48,12 @@ TEST(ReadWholeFileTest, NamesThatAreNoReadableRegularFile) {
     };
     for (const std::string& name : cases) {
         EXPECT_FALSE(ReadWholeFile(name).has_value()) << name;
-        EXPECT_EQ(OpenRegularFile(name), nullptr) << name;
+        EXPECT_FALSE(OpenRegularFile(name).has_value()) << name;
     }
     EXPECT_TRUE(ReadWholeFile(existing).has_value());
-    EXPECT_NE(OpenRegularFile(existing), nullptr);
+    const auto opened = OpenRegularFile(existing);
+    ASSERT_TRUE(opened.has_value());
+    EXPECT_EQ(opened->Size, 6u);
 }
 
 TEST(ReadWholeFileTest, FilesAtTheLimitOrBeyondAreNotRead) {

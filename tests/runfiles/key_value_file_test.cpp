@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -107,12 +109,22 @@ TEST(KeyValueFileTest, MissingFileAndFolderGiveNoKeys) {
 TEST(KeyValueFileTest, ReadsAcrossBufferBoundaries) {
     testing::TempFolder folder;
     constexpr std::size_t kBuffer = 1 << 20;
-    // The CR of the first line lands from 8 bytes before the boundary to 1 byte after it,
-    // so the CR LF pair and the next line's " = " each get split once.
+    constexpr std::size_t kPadLines = 20; // lines are at most 64 KiB each
+    // The CR of the last pad line lands from 8 bytes before the boundary to 1 byte after
+    // it, so the CR LF pair and the next line's " = " each get split once.
     for (std::size_t crPosition = kBuffer - 8; crPosition <= kBuffer + 1; ++crPosition) {
-        std::string content = "[G]\r\nPad = ";
-        const std::size_t pad = crPosition - content.size();
-        content.append(pad, 'p');
+        std::string content = "[G]\r\n";
+        std::size_t lastPad = 0;
+        for (std::size_t i = 0; i < kPadLines; ++i) {
+            content += "Pad" + std::to_string(i) + " = ";
+            const std::size_t left = crPosition - content.size();
+            lastPad = i + 1 < kPadLines ? left / (kPadLines - i) : left;
+            content.append(lastPad, 'p');
+            if (i + 1 < kPadLines) {
+                content += "\r\n";
+            }
+        }
+        ASSERT_EQ(content.size(), crPosition);
         content += "\r\nKey = value\r\n";
         const std::string path = folder.Write("boundary.txt", content);
         KeyValueFile file;
@@ -120,25 +132,38 @@ TEST(KeyValueFileTest, ReadsAcrossBufferBoundaries) {
         file.UseGroup("G");
         SCOPED_TRACE(crPosition);
         EXPECT_EQ(file.ReadString("Key"), "value");
-        EXPECT_EQ(file.ReadString("Pad").size(), pad);
-        EXPECT_EQ(file.Group("G").size(), 2u);
+        EXPECT_EQ(file.ReadString("Pad" + std::to_string(kPadLines - 1)).size(), lastPad);
+        EXPECT_EQ(file.Group("G").size(), kPadLines + 1);
     }
 }
 
-TEST(KeyValueFileTest, HugeLineIsReadOrSkipped) {
+// No key or value of a run file comes near 64 KiB: a longer line is dropped whole, whether
+// its key is wanted or not, and costs no more memory than the limit.
+TEST(KeyValueFileTest, LinesBeyondTheLimitAreDropped) {
     testing::TempFolder folder;
+    constexpr std::size_t kLimit = KeyValueFile::kMaxLineLength;
     std::string content = "[G]\nBig = ";
     content.append(30u << 20, 'x');
     content += "\nAfter = 1\nLong";
     content.append(5u << 20, 'k');
-    content += " = 2\n";
+    content += " = 2\nAtLimit = ";
+    content.append(kLimit - std::string("AtLimit = ").size(), 'a');
+    content += "\nOver = ";
+    content.append(kLimit - std::string("Over = ").size() + 1, 'o');
+    content += "\n[";
+    content.append(kLimit, 'g');
+    content += "]\nStill = G\n";
     const std::string path = folder.Write("huge.txt", content);
 
     KeyValueFile all;
     ASSERT_TRUE(all.Open(path));
     all.UseGroup("G");
-    EXPECT_EQ(all.ReadString("Big").size(), 30u << 20);
+    EXPECT_FALSE(all.Has("Big"));
     EXPECT_EQ(all.ReadString("After"), "1");
+    EXPECT_EQ(all.ReadString("AtLimit").size(), kLimit - std::string("AtLimit = ").size());
+    EXPECT_FALSE(all.Has("Over"));
+    EXPECT_EQ(all.ReadString("Still"), "G") << "an over-long group line opens no group";
+    EXPECT_EQ(all.Group("G").size(), 3u);
 
     KeyValueFile filtered;
     ASSERT_TRUE(
@@ -147,6 +172,47 @@ TEST(KeyValueFileTest, HugeLineIsReadOrSkipped) {
     EXPECT_FALSE(filtered.Has("Big"));
     EXPECT_EQ(filtered.ReadString("After"), "1");
     EXPECT_EQ(filtered.Group("G").size(), 1u);
+}
+
+TEST(KeyValueFileTest, ReadingStopsWhereAsked) {
+    const std::string content = "[A]\nx = 1\ny = 2\n[B]\nz = 3\n";
+    struct Case {
+        const char* Name;
+        KeyValueFile::ReadOptions Options;
+        std::vector<std::string> Keys; // group.key of what was kept
+    };
+    const auto stopAtY = [](std::string_view group, std::string_view key) {
+        return group == "A" && key == "y";
+    };
+    const auto stopInB = [](std::string_view group, std::string_view) { return group == "B"; };
+    const std::vector<Case> cases = {
+        {"everything", {}, {"A.x", "A.y", "B.z"}},
+        {"stop before a key", {{}, stopAtY}, {"A.x"}},
+        {"stop in a group", {{}, stopInB}, {"A.x", "A.y"}},
+        {"at most 12 bytes", {{}, {}, 12}, {"A.x"}},
+        {"at most 13 bytes: a line cut short still counts", {{}, {}, 13}, {"A.x", "A.y"}},
+    };
+    testing::TempFolder folder;
+    const std::string path = folder.Write("stop.txt", content);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        for (const bool fromFile : {true, false}) {
+            KeyValueFile file;
+            if (fromFile) {
+                ASSERT_TRUE(file.Open(path, c.Options));
+            } else {
+                file.Parse(content, c.Options);
+            }
+            std::vector<std::string> keys;
+            for (const char* group : {"A", "B"}) {
+                for (const auto& [key, value] : file.Group(group)) {
+                    keys.push_back(std::string(group) + "." + key);
+                }
+            }
+            std::sort(keys.begin(), keys.end());
+            EXPECT_EQ(keys, c.Keys);
+        }
+    }
 }
 
 } // namespace

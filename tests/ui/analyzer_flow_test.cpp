@@ -1,6 +1,9 @@
 // The analyzer driven like a user on the example runs: choosing the program and a run,
 // check boxes, the actions menu, thresholds, Find, and a dialog that blocks the window.
 #include "common/temp_folder.h"
+#include "runfiles/entry_record.h"
+#include "runfiles/program_info_file.h"
+#include "runfiles/run_information.h"
 #include "scripted_requesters.h"
 #include "ui/analyzer_controller.h"
 #include "ui/analyzer_session.h"
@@ -124,6 +127,7 @@ class AnalyzerFlowTest : public QObject {
     void findMarksSurviveRefreshes();
     void dialogBlocksTheMainWindow();
     void doubleClickInTheDialogChecksAThread();
+    void aRunNestedTooDeeplyLoadsWithAWarning();
 };
 
 void AnalyzerFlowTest::initTestCase() {
@@ -368,6 +372,47 @@ void AnalyzerFlowTest::doubleClickInTheDialogChecksAThread() {
     }
     QVERIFY(inWorkerFile > 0);
     QVERIFY(checked < static_cast<int>(report.RowCount()));
+}
+
+void AnalyzerFlowTest::aRunNestedTooDeeplyLoadsWithAWarning() {
+    // 40,000 lines opened in one thread and closed outermost first.
+    constexpr int kLines = 40000;
+    ProgramInfo program;
+    program.Path = "C:\\deep.pb";
+    program.SourceFileIds.Set(program.Path, 1);
+    program.ScopeIds.Set("***main***", 1);
+    std::string log(1, '\0');
+    for (int n = 1; n <= kLines; ++n) {
+        LineOfCode& line = program.LinesOfCode.emplace_back();
+        line.SourceFileId = 1;
+        line.LineNumber = n;
+        line.Code = "x + 1";
+        line.Instructions.push_back({line.Code, 1, "", 1});
+    }
+    for (const std::int8_t kind : {kStartEntry, kStopEntry}) {
+        for (int n = 1; n <= kLines; ++n) {
+            const auto bytes = EncodeEntryRecord({9, 0, 1, n, 1, kind, kind * 1000000 + n});
+            log.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        }
+    }
+    TempFolder home;
+    home.Write("Tickscope/1700000000-1.tkr", EncodeRunInformation(WriteProgramInfo(program), 1));
+    home.Write("Tickscope/1700000000-1.tkl", log);
+
+    ScriptedRequesters requesters;
+    ScriptedChooser chooser;
+    AnalyzerSession session(requesters, chooser);
+    QVERIFY(session.Open(home.Folder()));
+    emit session.Window().Combo(kProgramCombo)->activated(0);
+    ListView& runs = *session.Window().List(kRunList);
+    QTest::mouseClick(runs.viewport(), Qt::LeftButton, {},
+                      runs.visualRect(runs.Model().index(0, 1)).center());
+    QCOMPARE(session.Lists().ReportList.RowCount(), std::size_t{kLines});
+    QCOMPARE(session.Lists().ReportList.CellText(0, kHitsColumn), std::string("1"));
+    QCOMPARE(requesters.Messages.size(), std::size_t{1});
+    QVERIFY(requesters.Messages[0].find("opens more nested lines than Tickscope follows") !=
+            std::string::npos);
+    QCOMPARE(requesters.Titles.back(), std::string("Tickscope"));
 }
 
 QTEST_MAIN(AnalyzerFlowTest)
