@@ -154,14 +154,20 @@ RunAnalysis::InvocationSet& RunAnalysis::InvocationsFor(std::int32_t lineId) {
     std::int32_t& slot = invocationSlots_[static_cast<std::size_t>(lineId)];
     if (slot < 0) {
         slot = static_cast<std::int32_t>(invocations_.size());
-        InvocationSet& set = invocations_.emplace_back();
-        const std::size_t words = (static_cast<std::size_t>(lineCount_) + 64) / 64;
-        if (flatBytesLeft_ >= words * sizeof(std::uint64_t)) {
-            flatBytesLeft_ -= words * sizeof(std::uint64_t);
-            set.Bits.assign(words, 0);
-        }
+        invocations_.emplace_back();
     }
     return invocations_[static_cast<std::size_t>(slot)];
+}
+
+void RunAnalysis::PrepareToAdd(InvocationSet& set) {
+    if (!set.Bits.empty() || !set.Members.empty()) {
+        return; // prepared with its first member
+    }
+    const std::size_t words = (static_cast<std::size_t>(lineCount_) + 64) / 64;
+    if (flatBytesLeft_ >= words * sizeof(std::uint64_t)) {
+        flatBytesLeft_ -= words * sizeof(std::uint64_t);
+        set.Bits.assign(words, 0);
+    }
 }
 
 void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
@@ -250,7 +256,11 @@ void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
     InvocationSet& set = InvocationsFor(state.LineId);
     // Every line opened after this one (while it stayed open) was started during it. The
     // walk costs work in proportion to those lines; beyond the allowance, which grows with
-    // the entries, invocations are no longer followed.
+    // the entries, invocations are no longer followed. A set gets its bitmap (or hash set)
+    // with its first member: most lines never invoke anything.
+    if (thread.Newest != lineNode && invocationsComplete_) {
+        PrepareToAdd(set);
+    }
     for (std::int32_t i = thread.Newest; i != lineNode && i >= 0 && invocationsComplete_;
          i = thread.Lines[static_cast<std::size_t>(i)].Previous) {
         if (++invocationWork_ > invocationAllowance_) {

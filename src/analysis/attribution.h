@@ -117,6 +117,7 @@ class RunAnalysis {
     static void SetLineNode(ThreadState& thread, std::int32_t lineId, std::int32_t lineNode);
     void Close(ThreadState& thread, std::int32_t lineNode);
     InvocationSet& InvocationsFor(std::int32_t lineId);
+    void PrepareToAdd(InvocationSet& set);
 
     std::vector<ThreadNode> threads_;
     std::vector<ThreadState> threadStates_; // parallel to threads_
@@ -126,8 +127,8 @@ class RunAnalysis {
     // numbers, a hash table for the rest.
     std::vector<std::vector<std::int32_t>> lineIdsByFile_;
     FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> lineIds_;
-    std::uint64_t baseInvocationWork_ = std::uint64_t{1} << 24;
-    std::uint64_t invocationWorkPerEntry_ = 64;
+    std::uint64_t baseInvocationWork_ = std::uint64_t{1} << 22;
+    std::uint64_t invocationWorkPerEntry_ = 32;
     std::uint64_t invocationWork_ = 0;
     std::uint64_t invocationAllowance_ = baseInvocationWork_;
     bool invocationsComplete_ = true;

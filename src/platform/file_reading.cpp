@@ -4,7 +4,8 @@
 
 namespace tickscope::platform {
 
-std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t limit) {
+std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t limit,
+                                         ReadExtent extent) {
     const std::optional<OpenedFile> opened = OpenRegularFile(path);
     if (!opened) {
         return std::nullopt;
@@ -16,6 +17,15 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t 
     }
     std::string content;
     try {
+        if (extent == ReadExtent::SizeWhenOpened) {
+            content.resize(static_cast<std::size_t>(expected));
+            const std::size_t got = std::fread(content.data(), 1, content.size(), file);
+            if (std::ferror(file)) {
+                return std::nullopt;
+            }
+            content.resize(got); // a file that shrank meanwhile gives what was left
+            return content;
+        }
         // Read until the end even if the file grew since its size was taken; pseudo-files
         // report a size of 0 and may never end (/proc/self/pagemap), hence the limit.
         std::size_t used = 0;

@@ -27,10 +27,16 @@ std::optional<OpenedFile> OpenRegularFile(const std::string& path);
 // Files at least this large are not read whole (no source file or run file comes near).
 inline constexpr std::uint64_t kDefaultReadLimit = std::uint64_t{1} << 28;
 
+// How far ReadWholeFile reads: to the end of the file (a pseudo-file reports size 0 and
+// still has content), or only the size the file had when opened (a run file that grows
+// while it is read is not followed).
+enum class ReadExtent { ToEnd, SizeWhenOpened };
+
 // The whole content of a regular file (see OpenRegularFile). Nothing when the file cannot
 // be read, when it holds `limit` bytes or more (also a pseudo-file that never ends), or
 // when there is no memory for it: an allocation failure never escapes.
 std::optional<std::string> ReadWholeFile(const std::string& path,
-                                         std::uint64_t limit = kDefaultReadLimit);
+                                         std::uint64_t limit = kDefaultReadLimit,
+                                         ReadExtent extent = ReadExtent::ToEnd);
 
 } // namespace tickscope::platform

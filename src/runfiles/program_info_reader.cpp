@@ -114,7 +114,8 @@ void ProgramInfoReader::ReadTables(const std::string& runFile, const RunHeader& 
 
 void ProgramInfoReader::CollectLines(const std::string& runFile) {
     *this = ProgramInfoReader();
-    std::optional<std::string> bytes = platform::ReadWholeFile(runFile, kRunFileReadLimit);
+    std::optional<std::string> bytes =
+        platform::ReadWholeFile(runFile, kRunFileReadLimit, platform::ReadExtent::SizeWhenOpened);
     if (!bytes) {
         return;
     }

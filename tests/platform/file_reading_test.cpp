@@ -69,5 +69,17 @@ TEST(ReadWholeFileTest, FilesAtTheLimitOrBeyondAreNotRead) {
     }
 }
 
+TEST(ReadWholeFileTest, ReadsUpToTheSizeWhenOpenedIfAsked) {
+    testing::TempFolder folder;
+    const std::string path = folder.Write("run.tkr", "0123456789");
+    EXPECT_EQ(ReadWholeFile(path, kDefaultReadLimit, ReadExtent::SizeWhenOpened), "0123456789");
+    EXPECT_EQ(ReadWholeFile(path, 10, ReadExtent::SizeWhenOpened), std::nullopt);
+    if (std::filesystem::exists("/proc/self/status")) {
+        // A pseudo-file: size 0 when opened, content when read to its end.
+        EXPECT_EQ(ReadWholeFile("/proc/self/status", kDefaultReadLimit, ReadExtent::SizeWhenOpened),
+                  "");
+    }
+}
+
 } // namespace
 } // namespace tickscope::platform

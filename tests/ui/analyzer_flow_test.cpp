@@ -10,7 +10,9 @@
 #include "ui/list_view.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
+#include "ui/resize_rules.h"
 #include "ui/selection_dialog.h"
+#include "ui/widget_resize_host.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -21,6 +23,7 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <new>
 
 using namespace tickscope;
 using tickscope::testing::ScriptedChooser;
@@ -128,6 +131,7 @@ class AnalyzerFlowTest : public QObject {
     void dialogBlocksTheMainWindow();
     void doubleClickInTheDialogChecksAThread();
     void aRunNestedTooDeeplyLoadsWithAWarning();
+    void aRunThatCannotBeLoadedIsReported();
 };
 
 void AnalyzerFlowTest::initTestCase() {
@@ -413,6 +417,36 @@ void AnalyzerFlowTest::aRunNestedTooDeeplyLoadsWithAWarning() {
     QVERIFY(requesters.Messages[0].find("opens more nested lines than Tickscope follows") !=
             std::string::npos);
     QCOMPARE(requesters.Titles.back(), std::string("Tickscope"));
+}
+
+void AnalyzerFlowTest::aRunThatCannotBeLoadedIsReported() {
+    Loaded f(false, false);
+    // Memory runs out while the entries are read: the progress sink stands in for it.
+    class FailingProgress final : public ProgressSink {
+        void ShowProgress(std::int64_t, const std::string& text, std::int64_t) override {
+            if (text == "Loading profiledata ...") {
+                throw std::bad_alloc();
+            }
+        }
+    } progress;
+    WidgetResizeHost host(kMainWindowId, &f.Window(),
+                          [&](int id) { return f.Window().Control(id); });
+    ResizeManager resize(host);
+    AnalyzerController controller(AnalyzerParts{f.Window(), f.session.Catalogue(), f.requesters,
+                                                f.scripted, progress, resize});
+    f.Window().SetEventHandler(
+        [&](const AnalyzerEvent& event) { return controller.Dispatch(event); });
+    emit f.Window().Combo(kProgramCombo)->activated(0);
+    f.ClickRow(kRunList, 0);
+    QCOMPARE(f.requesters.Messages.size(), std::size_t{1});
+    QVERIFY(f.requesters.Messages[0].rfind("The run of main.pb started ", 0) == 0);
+    QVERIFY(f.requesters.Messages[0].find(" cannot be loaded: there is not enough memory for "
+                                          "it.") != std::string::npos);
+    QCOMPARE(f.Rows(kReportList).RowCount(), std::size_t{0});
+    QCOMPARE(controller.LoadedRecord(), nullptr);
+    // The analyzer goes on: the next click is handled.
+    QVERIFY(
+        controller.Dispatch(AnalyzerEvent::Control(kRefreshButton, ControlEventType::LeftClick)));
 }
 
 QTEST_MAIN(AnalyzerFlowTest)
