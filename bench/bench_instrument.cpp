@@ -4,6 +4,7 @@
 #include "generated_program.h"
 
 #include "instrument/instrumenter.h"
+#include "platform/file_writer.h"
 #include "platform/platform.h"
 #include "source/source_loader.h"
 

@@ -12,20 +12,6 @@ namespace {
 
 using OutputList = std::vector<std::string>;
 
-// Where elements go that belong before the first or after the last line. A program without
-// lines has no such slot; its elements then stand on their own lines after the runtime.
-struct OutputSlots {
-    ProgramInfo& Program;
-    OutputList Standalone;
-
-    OutputList& First() {
-        return Program.LinesOfCode.empty() ? Standalone : Program.LinesOfCode.front().OutputLines;
-    }
-    OutputList& Last() {
-        return Program.LinesOfCode.empty() ? Standalone : Program.LinesOfCode.back().OutputLines;
-    }
-};
-
 bool HasScope(const ProgramInfo& program, std::string_view lowerName) {
     for (const auto& [name, id] : program.ScopeIds) {
         if (LowerAscii(name) == lowerName) {
@@ -35,118 +21,149 @@ bool HasScope(const ProgramInfo& program, std::string_view lowerName) {
     return false;
 }
 
-// Puts tickscope_End() before the EndProcedure that follows the DetachProcess head.
-bool InsertEndIntoDetach(ProgramInfo& program) {
-    bool headSeen = false;
-    for (LineOfCode& line : program.LinesOfCode) {
-        OutputList& lines = line.OutputLines;
-        for (auto it = lines.begin(); it != lines.end(); ++it) {
-            const std::string& element = *it;
-            if (headSeen && ContainsIgnoringAsciiCase(element, "endprocedure")) {
-                lines.insert(it, kEndCall);
-                return true;
-            }
-            if (ContainsIgnoringAsciiCase(element, "proceduredll") &&
-                ContainsIgnoringAsciiCase(element, "detachprocess")) {
-                headSeen = true;
-            }
-        }
-    }
-    return false;
+bool IsProcedureHead(std::string_view element, std::string_view lowerName) {
+    return ContainsIgnoringAsciiCase(element, "proceduredll") &&
+           ContainsIgnoringAsciiCase(element, lowerName);
 }
 
-// Puts the start of recording right after the AttachProcess head.
-void InsertBeginIntoAttach(ProgramInfo& program) {
-    for (LineOfCode& line : program.LinesOfCode) {
-        OutputList& lines = line.OutputLines;
-        for (auto it = lines.begin(); it != lines.end(); ++it) {
-            if (ContainsIgnoringAsciiCase(*it, "proceduredll") &&
-                ContainsIgnoringAsciiCase(*it, "attachprocess")) {
-                lines.insert(it + 1, "tickscope_InitHiresTiming() : tickscope_Begin()");
-                return;
+// Produces the output of the program line by line. The shared DLL's entry points are
+// placed as the lines pass: tickscope_End() before the EndProcedure that follows the
+// DetachProcess head, the start of recording after the AttachProcess head, and generated
+// one-line procedures before the first line where the program has none. The last line's
+// output is held back until the end, when tickscope_End() is appended to it if no call
+// was placed elsewhere.
+class OutputGenerator {
+  public:
+    OutputGenerator(const ProgramInfo& program, const InstrumentOptions& options)
+        : program_(program), context_{options.ProbesForX86, program.IsSharedDll} {
+        if (program.IsSharedDll) {
+            findDetachEnd_ = HasScope(program, "detachprocess");
+            findAttachHead_ = HasScope(program, "attachprocess");
+        }
+    }
+
+    // The completed runtime text that stands before the program.
+    std::string Runtime(const InstrumentOptions& options) const {
+        std::string runtime = options.MonitoringRuntimeText;
+        if (program_.IsExecutable) {
+            runtime += "tickscope_InitHiresTiming()\ntickscope_Begin()\n";
+        }
+        return ReplaceAll(runtime, kTempFolderPlaceholder, options.TempFolder);
+    }
+
+    // Calls take(line index, output) for every line in order; a program without lines gives
+    // its elements once with index -1.
+    template <typename Take> void Generate(Take take) {
+        const std::vector<LineOfCode>& lines = program_.LinesOfCode;
+        OutputList current;
+        OutputList held;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            current.clear();
+            current.reserve(lines[i].Instructions.size() * 3); // start, text, stop
+            for (const Instruction& instruction : lines[i].Instructions) {
+                AppendInstructionOutput(lines[i], instruction, context_, current, endInserted_);
+            }
+            if (i == 0) {
+                PlaceGeneratedEntryPoints(current);
+            }
+            PlaceEntryPointCalls(current);
+            if (i > 0) {
+                take(static_cast<std::ptrdiff_t>(i) - 1, held);
+            }
+            std::swap(current, held);
+        }
+        if (lines.empty()) {
+            PlaceGeneratedEntryPoints(held);
+        }
+        if (!endInserted_) {
+            held.emplace_back(kEndCall);
+        }
+        take(static_cast<std::ptrdiff_t>(lines.size()) - 1, held);
+    }
+
+  private:
+    void PlaceGeneratedEntryPoints(OutputList& first) {
+        if (!program_.IsSharedDll) {
+            return;
+        }
+        if (!findDetachEnd_) {
+            first.insert(first.begin(),
+                         "ProcedureDLL DetachProcess(Instance) : tickscope_End() : EndProcedure");
+            endInserted_ = true;
+        }
+        if (!findAttachHead_) {
+            first.insert(first.begin(), "ProcedureDLL AttachProcess(Instance) : "
+                                        "tickscope_InitHiresTiming() : tickscope_Begin() : "
+                                        "EndProcedure");
+        }
+    }
+
+    void PlaceEntryPointCalls(OutputList& elements) {
+        if (findDetachEnd_) {
+            for (auto it = elements.begin(); it != elements.end(); ++it) {
+                if (detachHeadSeen_ && ContainsIgnoringAsciiCase(*it, "endprocedure")) {
+                    elements.insert(it, kEndCall);
+                    endInserted_ = true;
+                    findDetachEnd_ = false;
+                    break;
+                }
+                if (IsProcedureHead(*it, "detachprocess")) {
+                    detachHeadSeen_ = true;
+                }
+            }
+        }
+        if (findAttachHead_) {
+            for (auto it = elements.begin(); it != elements.end(); ++it) {
+                if (IsProcedureHead(*it, "attachprocess")) {
+                    elements.insert(it + 1, "tickscope_InitHiresTiming() : tickscope_Begin()");
+                    findAttachHead_ = false;
+                    break;
+                }
             }
         }
     }
-}
 
-// A shared DLL starts recording when it is attached and ends it when it is detached.
-void PlaceDllEntryPoints(OutputSlots& slots, bool& endInserted) {
-    ProgramInfo& program = slots.Program;
-    if (HasScope(program, "detachprocess")) {
-        endInserted = InsertEndIntoDetach(program) || endInserted;
-    } else {
-        OutputList& first = slots.First();
-        first.insert(first.begin(),
-                     "ProcedureDLL DetachProcess(Instance) : tickscope_End() : EndProcedure");
-        endInserted = true;
-    }
-    if (HasScope(program, "attachprocess")) {
-        InsertBeginIntoAttach(program);
-    } else {
-        OutputList& first = slots.First();
-        first.insert(first.begin(), "ProcedureDLL AttachProcess(Instance) : "
-                                    "tickscope_InitHiresTiming() : tickscope_Begin() : "
-                                    "EndProcedure");
-    }
-}
-
-std::string AssembleProgram(const std::string& runtime, const ProgramInfo& program,
-                            const OutputList& standalone) {
-    std::size_t size = runtime.size() + 2;
-    for (const LineOfCode& line : program.LinesOfCode) {
-        for (const std::string& element : line.OutputLines) {
-            size += element.size() + 1;
-        }
-    }
-    for (const std::string& element : standalone) {
-        size += element.size() + 1;
-    }
-    std::string text;
-    text.reserve(size);
-    text += runtime;
-    for (const LineOfCode& line : program.LinesOfCode) {
-        for (const std::string& element : line.OutputLines) {
-            text += element;
-            text += '\n';
-        }
-    }
-    for (const std::string& element : standalone) {
-        text += element;
-        text += '\n';
-    }
-    text += "\r\n";
-    return text;
-}
+    const ProgramInfo& program_;
+    RuleContext context_;
+    bool endInserted_ = false;
+    bool findDetachEnd_ = false;
+    bool detachHeadSeen_ = false;
+    bool findAttachHead_ = false;
+};
 
 } // namespace
 
-InstrumentedTexts InstrumentProgram(ProgramInfo& program, const InstrumentOptions& options) {
-    const RuleContext context{options.ProbesForX86, program.IsSharedDll};
-    bool endInserted = false;
-    for (LineOfCode& line : program.LinesOfCode) {
-        line.OutputLines.clear();
-        line.OutputLines.reserve(line.Instructions.size() * 3); // start, text, stop
-        for (const Instruction& instruction : line.Instructions) {
-            AppendInstructionOutput(line, instruction, context, line.OutputLines, endInserted);
+void WriteInstrumentedProgram(const ProgramInfo& program, const InstrumentOptions& options,
+                              TextSink& sink) {
+    OutputGenerator generator(program, options);
+    sink.Write(generator.Runtime(options));
+    std::string text;
+    generator.Generate([&](std::ptrdiff_t, const OutputList& elements) {
+        text.clear();
+        for (const std::string& element : elements) {
+            text += element;
+            text += '\n';
         }
-    }
+        sink.Write(text);
+    });
+    sink.Write("\r\n");
+}
 
+InstrumentedTexts InstrumentProgram(ProgramInfo& program, const InstrumentOptions& options) {
     InstrumentedTexts texts;
     texts.ProgramInfo = WriteProgramInfo(program);
-
-    OutputSlots slots{program, {}};
-    std::string runtime = options.MonitoringRuntimeText;
-    if (program.IsExecutable) {
-        runtime += "tickscope_InitHiresTiming()\ntickscope_Begin()\n";
-    } else if (program.IsSharedDll) {
-        PlaceDllEntryPoints(slots, endInserted);
-    }
-    if (!endInserted) {
-        slots.Last().emplace_back(kEndCall);
-    }
-    runtime = ReplaceAll(runtime, kTempFolderPlaceholder, options.TempFolder);
-
-    texts.Program = AssembleProgram(runtime, program, slots.Standalone);
+    OutputGenerator generator(program, options);
+    texts.Program = generator.Runtime(options);
+    generator.Generate([&](std::ptrdiff_t index, OutputList& elements) {
+        for (const std::string& element : elements) {
+            texts.Program += element;
+            texts.Program += '\n';
+        }
+        if (index >= 0) {
+            program.LinesOfCode[static_cast<std::size_t>(index)].OutputLines = std::move(elements);
+        }
+    });
+    texts.Program += "\r\n";
     return texts;
 }
 

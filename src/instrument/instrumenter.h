@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/text_sink.h"
 #include "source/program_info.h"
 
 #include <string>
@@ -20,9 +21,14 @@ struct InstrumentedTexts {
 inline constexpr const char* kProgramInfoFileName = "tickscope.src";
 inline constexpr const char* kTempFolderPlaceholder = "{tickscope.tempfolder}";
 
-// Rewrites a loaded program: fills every line's OutputLines by the instruction rules, places
-// tickscope_End() and the DLL entry points, and returns the program-information text and the
-// complete program text (runtime first). Touches no files.
+// Writes the probed program text into the sink: the completed runtime text, then the output
+// of every line by the instruction rules, with tickscope_End() and, for a shared DLL, the
+// entry points in place. Keeps nothing but one line's output at a time.
+void WriteInstrumentedProgram(const ProgramInfo& program, const InstrumentOptions& options,
+                              TextSink& sink);
+
+// The same, keeping every line's output in its OutputLines, and the program-information
+// text beside it. Touches no files.
 InstrumentedTexts InstrumentProgram(ProgramInfo& program, const InstrumentOptions& options);
 
 } // namespace tickscope

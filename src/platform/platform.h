@@ -26,7 +26,8 @@ std::string WindowTitle(std::int64_t handle);
 // Value of an environment variable, empty when unset.
 std::string EnvironmentVariable(const std::string& name);
 
-// Whether a graphical display is available to show windows on.
+// Whether a graphical display is there to show windows on: on POSIX the X or Wayland server
+// that DISPLAY or WAYLAND_DISPLAY names must accept a connection.
 bool HasDisplay();
 
 // The canonical absolute path of an existing file (links, "." and ".." resolved);
@@ -41,10 +42,19 @@ std::optional<std::vector<std::string>> ListFolder(const std::string& folder,
 // Size of a file in bytes, -1 when it cannot be examined.
 std::int64_t FileSize(const std::string& path);
 
-// Writes the whole content to a temporary file beside `path` and renames it into place,
-// so that `path` is either left as it was or holds exactly `content`. False on failure,
-// and without writing anything when `path` exists but is no regular file (a device, a pipe).
-bool WriteFileAtomically(const std::string& path, const std::string& content);
+// The folder for this user's build files below the temporary folder (ending with the
+// separator): on POSIX "<temp>tickscope-<uid>/", created with mode 0700 and refused
+// unless it is a real folder that belongs to the user (another user could have made it in a
+// shared /tmp); on Windows the temporary folder itself, which is the user's own. Nothing
+// when it cannot be had; `why` then says why.
+std::optional<std::string> PrivateBuildFolder(const std::string& tempFolder, std::string& why);
+
+// Why a file cannot be read whole, in words for the user ("it does not exist").
+std::string ReadProblem(const std::string& path, std::uint64_t limit);
+
+// The writes of this process fail instead of ending it when a file grows past the size
+// limit (SIGXFSZ ignored), so that temporary files are removed. Nothing on Windows.
+void IgnoreFileSizeLimitSignal();
 
 // Creates one folder (its parent must exist); true when it exists as a folder afterwards.
 bool CreateFolder(const std::string& path);

@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,9 +12,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <netdb.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace tickscope::platform {
@@ -55,9 +61,93 @@ std::string EnvironmentVariable(const std::string& name) {
     return value ? value : "";
 }
 
+namespace {
+
+// Whether something listens on the Unix socket at `path` (on Linux, a leading "@" names the
+// abstract namespace).
+bool AcceptsConnection(const std::string& path) {
+    sockaddr_un address{};
+    if (path.empty() || path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size());
+    if (path[0] == '@') {
+        address.sun_path[0] = '\0';
+    } else {
+        ++length; // the terminating zero of a path
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
+    ::close(fd);
+    return connected;
+}
+
+// Whether a TCP server at host:port accepts a connection within two seconds.
+bool AcceptsConnection(const std::string& host, int port) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+        return false;
+    }
+    bool connected = false;
+    for (addrinfo* at = found; at != nullptr && !connected; at = at->ai_next) {
+        const int fd = ::socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK, at->ai_protocol);
+        if (fd < 0) {
+            continue;
+        }
+        if (::connect(fd, at->ai_addr, at->ai_addrlen) == 0) {
+            connected = true;
+        } else if (errno == EINPROGRESS) {
+            pollfd wait{fd, POLLOUT, 0};
+            int error = 0;
+            socklen_t size = sizeof error;
+            connected = ::poll(&wait, 1, 2000) == 1 &&
+                        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+        }
+        ::close(fd);
+    }
+    ::freeaddrinfo(found);
+    return connected;
+}
+
+// The X server DISPLAY names ("[host]:number[.screen]"), if it accepts a connection.
+bool XServerAnswers(const std::string& display) {
+    const auto colon = display.rfind(':');
+    if (colon == std::string::npos) {
+        return false;
+    }
+    std::string host = display.substr(0, colon);
+    const int number = std::atoi(display.c_str() + colon + 1);
+    if (host.empty() || host == "unix") {
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+        return AcceptsConnection("@" + socket) || AcceptsConnection(socket);
+    }
+    if (host.rfind("/", 0) == 0) { // a socket path (as XQuartz writes it)
+        return AcceptsConnection(display);
+    }
+    return AcceptsConnection(host, 6000 + number);
+}
+
+bool WaylandServerAnswers(const std::string& display) {
+    if (!display.empty() && display[0] == '/') {
+        return AcceptsConnection(display);
+    }
+    const std::string runtime = EnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.empty() && AcceptsConnection(runtime + "/" + display);
+}
+
+} // namespace
+
 bool HasDisplay() {
-    return !EnvironmentVariable("DISPLAY").empty() ||
-           !EnvironmentVariable("WAYLAND_DISPLAY").empty();
+    const std::string wayland = EnvironmentVariable("WAYLAND_DISPLAY");
+    const std::string x = EnvironmentVariable("DISPLAY");
+    return (!wayland.empty() && WaylandServerAnswers(wayland)) || (!x.empty() && XServerAnswers(x));
 }
 
 std::optional<std::string> RealPath(const std::string& path) {
@@ -103,46 +193,65 @@ std::int64_t FileSize(const std::string& path) {
     return static_cast<std::int64_t>(info.st_size);
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& content) {
-    if (path.empty() || HoldsNul(path)) {
-        return false;
+std::optional<std::string> PrivateBuildFolder(const std::string& tempFolder, std::string& why) {
+    const std::string folder =
+        WithTrailingSeparator(tempFolder) + "tickscope-" + std::to_string(::getuid());
+    if (HoldsNul(folder)) {
+        why = "its name holds a zero byte";
+        return std::nullopt;
     }
-    // The rename would replace whatever stands at `path`: never a device, pipe or socket.
-    struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
-        return false;
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        why = std::strerror(errno);
+        return std::nullopt;
     }
-    std::string pattern = path + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        return false;
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) {
+        why = std::strerror(errno);
+        return std::nullopt;
     }
-    const char* data = content.data();
-    std::size_t left = content.size();
-    bool ok = true;
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written <= 0) {
-            ok = false;
-            break;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
+    if (!S_ISDIR(info.st_mode)) {
+        why = "it is not a folder";
+        return std::nullopt;
     }
-    // No fsync: the rename keeps readers from ever seeing a partial file, and the written
-    // files are build artifacts that the compiler reads at once; flushing 80 MB to disk
-    // would double the time of a large build.
-    if (ok) {
-        ::fchmod(fd, 0644);
+    if (info.st_uid != ::getuid()) {
+        why = "it belongs to another user";
+        return std::nullopt;
     }
-    ok = (::close(fd) == 0) && ok;
-    if (ok) {
-        ok = ::rename(pattern.c_str(), path.c_str()) == 0;
+    if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) {
+        why = "others may write into it";
+        return std::nullopt;
     }
-    if (!ok) {
-        ::unlink(pattern.c_str());
+    return folder + "/";
+}
+
+std::string ReadProblem(const std::string& path, std::uint64_t limit) {
+    struct stat info {};
+    if (path.empty()) {
+        return "no file was named";
     }
-    return ok;
+    if (HoldsNul(path)) {
+        return "its name holds a zero byte";
+    }
+    if (::stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? "it does not exist" : std::strerror(errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return "it is a folder";
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return "it is not a regular file";
+    }
+    if (static_cast<std::uint64_t>(info.st_size) >= limit) {
+        return "it is larger than " + std::to_string(limit >> 20) + " MB";
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        return std::strerror(errno);
+    }
+    return "it could not be read";
+}
+
+void IgnoreFileSizeLimitSignal() {
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 std::optional<OpenedFile> OpenRegularFile(const std::string& path) {

@@ -146,36 +146,36 @@ std::int64_t FileSize(const std::string& path) {
     return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& content) {
-    if (path.empty() || HoldsNul(path)) {
-        return false;
-    }
-    const std::string temporary = path + ".tmp-" + std::to_string(GetCurrentProcessId());
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    bool ok = true;
-    const char* data = content.data();
-    std::size_t left = content.size();
-    while (ok && left > 0) {
-        DWORD written = 0;
-        const DWORD chunk = left > 0x40000000 ? 0x40000000 : static_cast<DWORD>(left);
-        ok = WriteFile(file, data, chunk, &written, nullptr) && written > 0;
-        data += written;
-        left -= written;
-    }
-    ok = CloseHandle(file) && ok;
-    if (ok) {
-        ok = MoveFileExA(temporary.c_str(), path.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    }
-    if (!ok) {
-        DeleteFileA(temporary.c_str());
-    }
-    return ok;
+std::optional<std::string> PrivateBuildFolder(const std::string& tempFolder, std::string&) {
+    return WithTrailingSeparator(tempFolder); // the user's own temporary folder
 }
+
+std::string ReadProblem(const std::string& path, std::uint64_t limit) {
+    if (path.empty()) {
+        return "no file was named";
+    }
+    if (HoldsNul(path)) {
+        return "its name holds a zero byte";
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return "it does not exist";
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return "it is a folder";
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) {
+        return "it is not a regular file";
+    }
+    const std::uint64_t size =
+        (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    if (size >= limit) {
+        return "it is larger than " + std::to_string(limit >> 20) + " MB";
+    }
+    return "it could not be read";
+}
+
+void IgnoreFileSizeLimitSignal() {}
 
 std::optional<OpenedFile> OpenRegularFile(const std::string& path) {
     if (path.empty() || HoldsNul(path)) {

@@ -1,22 +1,11 @@
 #include "platform/requesters.h"
 
+#include "platform/ascii_text.h"
+
 #include <istream>
 #include <ostream>
 
 namespace tickscope {
-
-namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
-} // namespace
 
 bool TerminalRequesters::AskYesNo(const std::string& title, const std::string& text) {
     out_ << title << ": " << text << " [y/N] " << std::flush;
@@ -27,7 +16,7 @@ bool TerminalRequesters::AskYesNo(const std::string& title, const std::string& t
     if (!answer.empty() && answer.back() == '\r') {
         answer.pop_back();
     }
-    answer = Lower(answer);
+    LowerAsciiInPlace(answer);
     return answer == "y" || answer == "yes";
 }
 

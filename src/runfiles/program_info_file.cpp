@@ -70,30 +70,34 @@ std::string DecodeProgramInfoValue(std::string_view value) {
     return ReplaceAll(result, "\\t", "  ");
 }
 
-std::string WriteProgramInfo(const ProgramInfo& program) {
+void WriteProgramInfo(const ProgramInfo& program, TextSink& sink) {
+    constexpr std::size_t kChunk = std::size_t{256} << 10;
     std::string out;
-    std::size_t estimate = 256;
-    for (const LineOfCode& line : program.LinesOfCode) {
-        estimate += 176 + line.Code.size() * 3 + line.Instructions.size() * 96;
-    }
-    out.reserve(estimate);
+    out.reserve(kChunk + 4096);
+    const auto flushIfFull = [&] {
+        if (out.size() >= kChunk) {
+            sink.Write(out);
+            out.clear();
+        }
+    };
 
     AppendLine(out, "Path", program.Path);
     out += kLineEnd;
     AppendLine(out, "SourceFileIds", static_cast<long long>(program.SourceFileIds.Size()));
     for (const auto& [path, id] : program.SourceFileIds) {
         AppendLine(out, "SourceFileId." + std::to_string(id), path);
+        flushIfFull();
     }
     out += kLineEnd;
     AppendLine(out, "ScopeIds", static_cast<long long>(program.ScopeIds.Size()));
     for (const auto& [name, id] : program.ScopeIds) {
         AppendLine(out, "ScopeId." + std::to_string(id), name);
+        flushIfFull();
     }
     out += kLineEnd;
     AppendLine(out, "LinesOfCode", static_cast<long long>(program.LinesOfCode.size()));
 
-    // Written piece by piece into one buffer: the file of a large program runs to tens of
-    // megabytes, and temporary key strings would cost more than the copying.
+    // Written piece by piece: temporary key strings would cost more than the copying.
     std::string lineKey;
     std::string instructionKey;
     long long n = 0;
@@ -124,8 +128,15 @@ std::string WriteProgramInfo(const ProgramInfo& program) {
             AppendEncoded(out, instruction.Code);
             out += kLineEnd;
         }
+        flushIfFull();
     }
-    return out;
+    sink.Write(out);
+}
+
+std::string WriteProgramInfo(const ProgramInfo& program) {
+    StringSink sink;
+    WriteProgramInfo(program, sink);
+    return std::move(sink.Text);
 }
 
 } // namespace tickscope

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/text_sink.h"
 #include "source/program_info.h"
 
 #include <string>
@@ -16,7 +17,9 @@ std::string EncodeProgramInfoValue(std::string_view code);
 std::string DecodeProgramInfoValue(std::string_view value);
 
 // The program-information file ("tickscope.src") of a program: key = value lines, each
-// ended by CR LF. Source files and scopes come in the tables' iteration order.
+// ended by CR LF. Source files and scopes come in the tables' iteration order. Written into
+// a sink in pieces of about 256 KB, or returned whole.
+void WriteProgramInfo(const ProgramInfo& program, TextSink& sink);
 std::string WriteProgramInfo(const ProgramInfo& program);
 
 } // namespace tickscope

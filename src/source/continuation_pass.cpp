@@ -8,10 +8,6 @@ namespace tickscope {
 
 namespace {
 
-char LowerChar(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // True when `text` ends with `suffix` (lower case), comparing letters case-insensitively.
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) {
@@ -19,7 +15,7 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
     }
     const std::size_t offset = text.size() - suffix.size();
     for (std::size_t i = 0; i < suffix.size(); ++i) {
-        if (LowerChar(text[offset + i]) != suffix[i]) {
+        if (LowerAsciiChar(text[offset + i]) != suffix[i]) {
             return false;
         }
     }

@@ -1,5 +1,7 @@
 #include "source/line_scanning.h"
 
+#include "platform/ascii_text.h"
+
 #include <array>
 #include <cstddef>
 
@@ -85,11 +87,7 @@ const std::string& LowerMaskedLineCached(std::string_view line) {
     }
     std::string& out = keywordMemo.scratch;
     MaskInto(line, out);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    LowerAsciiInPlace(out);
     keywordMemo.Store(line);
     return keywordMemo.result;
 }

@@ -4,20 +4,6 @@
 
 namespace tickscope {
 
-std::string LowerAscii(std::string_view text) {
-    std::string result(text);
-    LowerAsciiInPlace(result);
-    return result;
-}
-
-void LowerAsciiInPlace(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-}
-
 std::string_view Trim(std::string_view text, std::string_view characters) {
     const auto first = text.find_first_not_of(characters);
     if (first == std::string_view::npos) {
@@ -131,26 +117,6 @@ std::optional<std::int32_t> ParseDecimalInt32(std::string_view text) {
         return std::nullopt;
     }
     return static_cast<std::int32_t>(value);
-}
-
-bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view lowerNeedle) {
-    if (lowerNeedle.size() > text.size()) {
-        return false;
-    }
-    const auto lower = [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    const std::size_t last = text.size() - lowerNeedle.size();
-    for (std::size_t i = 0; i <= last; ++i) {
-        std::size_t j = 0;
-        while (j < lowerNeedle.size() && lower(text[i + j]) == lowerNeedle[j]) {
-            ++j;
-        }
-        if (j == lowerNeedle.size()) {
-            return true;
-        }
-    }
-    return false;
 }
 
 } // namespace tickscope

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ascii_text.h" // LowerAscii, ContainsIgnoringAsciiCase
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,9 +11,6 @@ namespace tickscope {
 
 // Single-byte text helpers. Lower-casing changes only A-Z; nothing is ever re-encoded.
 
-std::string LowerAscii(std::string_view text);
-void LowerAsciiInPlace(std::string& text);
-
 // Removes the given characters from both ends.
 std::string_view Trim(std::string_view text, std::string_view characters = " ");
 
@@ -20,10 +19,6 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 
 bool StartsWith(std::string_view text, std::string_view prefix);
 bool EndsWith(std::string_view text, std::string_view suffix);
-
-// Whether `text` contains `lowerNeedle` (which must be lower case) when the letters A-Z
-// of `text` are taken as lower case.
-bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view lowerNeedle);
 
 // Number readers, one per rule; use the one that matches where the text comes from.
 //

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -40,17 +43,23 @@ class BuildProcessTest : public ::testing::Test {
         sourcesBefore_ = Snapshot(sources_.Path());
     }
 
-    // Runs the tool with the answer on standard input; returns its exit status.
-    int Run(const std::string& answer) {
+    // Runs the tool with the answer on standard input; returns its exit status. `before`
+    // runs in the same shell first (a limit), `environment` adds variables.
+    int Run(const std::string& answer, const std::string& before = {},
+            const std::string& environment = {}, bool build = true) {
         const std::string answerFile = io_.Write("answer.txt", answer);
         const std::string command =
-            "env -u DISPLAY -u WAYLAND_DISPLAY -u PB_TOOL_MainWindow TMPDIR=" +
+            (before.empty() ? std::string() : before + "; ") +
+            "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u PB_TOOL_MainWindow TMPDIR=" +
             Quoted(temp_.Path().string()) + " HOME=" + Quoted(home_.Path().string()) + " " +
-            Quoted(TICKSCOPE_BINARY) + " " + Quoted(main_) + " " + Quoted(Target()) + " < " +
+            environment + " " + Quoted(TICKSCOPE_BINARY) +
+            (build ? " " + Quoted(main_) + " " + Quoted(Target()) : std::string()) + " < " +
             Quoted(answerFile) + " > " + Quoted(io_.File("stdout.txt")) + " 2> " +
             Quoted(io_.File("stderr.txt"));
-        return std::system(command.c_str());
+        const int status = std::system(("(" + command + ")").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
+    std::string Err() const { return ReadFileBytes(io_.File("stderr.txt")); }
 
     std::string Target() const { return targets_.File("compile me.pb"); }
 
@@ -84,7 +93,8 @@ TEST_F(BuildProcessTest, YesWritesBothFiles) {
     const std::string folder = sources_.Folder() + "prog/";
     const auto temp = Snapshot(temp_.Path());
     ASSERT_EQ(temp.size(), 1u);
-    const std::string info = temp.at("tickscope.src");
+    const std::string privateFolder = "tickscope-" + std::to_string(::getuid()) + "/";
+    const std::string info = temp.at(privateFolder + "tickscope.src");
     const std::string expectedInfo =
         "Path = " + folder +
         "main.pb\r\n\r\n"
@@ -132,8 +142,8 @@ TEST_F(BuildProcessTest, YesWritesBothFiles) {
 
     const auto targets = Snapshot(targets_.Path());
     ASSERT_EQ(targets.size(), 1u);
-    const std::string runtime =
-        ReplaceAll(MonitoringRuntimeText(), "{tickscope.tempfolder}", temp_.Path().string() + "/");
+    const std::string runtime = ReplaceAll(MonitoringRuntimeText(), "{tickscope.tempfolder}",
+                                           temp_.Path().string() + "/" + privateFolder);
     const std::string expectedProgram =
         runtime + "tickscope_InitHiresTiming()\ntickscope_Begin()\n"
                   ";XIncludeFile \"sub/b.pbi\"\n"
@@ -155,6 +165,31 @@ TEST_F(BuildProcessTest, YesWritesBothFiles) {
                   "End\n"
                   "\r\n";
     EXPECT_EQ(targets.at("compile me.pb"), expectedProgram);
+}
+
+TEST_F(BuildProcessTest, AFileSizeLimitMakesTheWriteFailNotTheProcess) {
+    // 8 blocks of 512 or 1024 bytes: too small for the program information.
+    ASSERT_EQ(Run("y\n", "ulimit -f 8"), 0);
+    EXPECT_NE(Err().find("Tickscope: could not write "), std::string::npos) << Err();
+    EXPECT_NE(Err().find("; the program is compiled without monitoring code\n"), std::string::npos);
+    EXPECT_TRUE(Snapshot(targets_.Path()).empty());
+    for (const auto& [name, bytes] : Snapshot(temp_.Path())) {
+        EXPECT_EQ(name.find(".tks-"), std::string::npos) << name << " was left behind";
+    }
+    EXPECT_EQ(Snapshot(sources_.Path()), sourcesBefore_);
+}
+
+TEST_F(BuildProcessTest, ADisplayThatIsNotThereFallsBackToTheTerminal) {
+    // No X server listens on display 77.
+    ASSERT_FALSE(fs::exists("/tmp/.X11-unix/X77"));
+    ASSERT_EQ(Run("y\n", "", "DISPLAY=:77"), 0);
+    EXPECT_NE(Err().find("Build executable with Tickscope monitoring-code? [y/N]"),
+              std::string::npos)
+        << Err();
+    EXPECT_EQ(Snapshot(targets_.Path()).size(), 1u);
+    // The analyzer says it needs a display and ends normally.
+    ASSERT_EQ(Run("", "", "DISPLAY=:77", false), 0);
+    EXPECT_EQ(Err(), "Tickscope: the analyzer needs a display to open its window.\n");
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -26,7 +28,11 @@ class ScriptedRequesters : public Requesters {
         Text = text;
         return answer_;
     }
-    void ShowMessage(const std::string&, const std::string&) override { ++Messages; }
+    void ShowMessage(const std::string& title, const std::string& text) override {
+        ++Messages;
+        Title = title;
+        Message = text;
+    }
     std::string AskText(const std::string&, const std::string&, const std::string&) override {
         ++Messages;
         return {};
@@ -35,10 +41,19 @@ class ScriptedRequesters : public Requesters {
     int Messages = 0;
     std::string Title;
     std::string Text;
+    std::string Message;
 
   private:
     bool answer_;
 };
+
+// The folder of the user's build files below a temporary folder.
+std::string PrivateFolder(const TempFolder& temp) {
+    return temp.Folder() + "tickscope-" + std::to_string(::getuid()) + "/";
+}
+std::string PrivateName(const std::string& file) {
+    return "tickscope-" + std::to_string(::getuid()) + "/" + file;
+}
 
 // A two-file program: CR LF in the main file, LF in the included one.
 struct SmallProgram {
@@ -148,9 +163,9 @@ TEST(BuildModeTest, YesWritesProgramInformationAndProbedProgram) {
         "LineOfCode.11.Code = EndSelect\r\nLineOfCode.11.Instructions = 1\r\n"
         "LineOfCode.11.Instruction.1.ScopeId = 1\r\nLineOfCode.11.Instruction.1.Code = "
         "EndSelect\r\n";
-    EXPECT_EQ(written.at("tickscope.src"), expectedInfo);
+    EXPECT_EQ(written.at(PrivateName("tickscope.src")), expectedInfo);
 
-    const std::string expectedProgram = "RT \"" + out.Folder() +
+    const std::string expectedProgram = "RT \"" + PrivateFolder(out) +
                                         "tickscope.src\"\n"
                                         "tickscope_InitHiresTiming()\n"
                                         "tickscope_Begin()\n"
@@ -217,30 +232,33 @@ TEST(BuildModeTest, SharedDllGetsDetachGeneratedAndBeginInsideAttach) {
               "\r\n");
 }
 
-TEST(BuildModeTest, UnreadableSourceGivesEmptyProgram) {
+TEST(BuildModeTest, UnreadableSourceWritesNothingAndSaysSo) {
     TempFolder out;
+    out.Write("target.pb", "the IDE's own copy");
     BuildSettings settings{out.File("missing.pb"), out.File("target.pb"), false, "RT\n",
                            out.Folder()};
     ScriptedRequesters requesters(true);
     RunBuildMode(settings, requesters);
     const auto written = Snapshot(out.Path());
-    ASSERT_EQ(written.size(), 2u);
-    EXPECT_EQ(written.at("target.pb"),
-              "RT\ntickscope_InitHiresTiming()\ntickscope_Begin()\ntickscope_End()\n\r\n");
-    EXPECT_TRUE(EndsWith(written.at("tickscope.src"), "\r\n\r\nLinesOfCode = 0\r\n"));
-    EXPECT_TRUE(
-        StartsWith(written.at("tickscope.src"), "Path = " + out.File("missing.pb") + "\r\n"));
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written.at("target.pb"), "the IDE's own copy");
+    EXPECT_EQ(requesters.Messages, 1);
+    EXPECT_EQ(requesters.Title, "Tickscope");
+    EXPECT_EQ(requesters.Message, "could not read missing.pb: it does not exist; the program is "
+                                  "compiled without monitoring code");
 }
 
 struct UnwritableCase {
     const char* name;
     std::string target; // relative to the output folder; "" for an empty target path
     bool targetIsSource;
+    bool informationWritten;
+    std::string message; // its start
 };
 
 class UnwritableTargetTest : public ::testing::TestWithParam<UnwritableCase> {};
 
-TEST_P(UnwritableTargetTest, SkipsTargetSilentlyAndKeepsSources) {
+TEST_P(UnwritableTargetTest, SaysWhyAndKeepsSources) {
     SmallProgram program;
     TempFolder out;
     const auto sourcesBefore = Snapshot(program.Sources.Path());
@@ -255,45 +273,58 @@ TEST_P(UnwritableTargetTest, SkipsTargetSilentlyAndKeepsSources) {
     RunBuildMode(settings, requesters);
     EXPECT_EQ(Snapshot(program.Sources.Path()), sourcesBefore);
     const auto written = Snapshot(out.Path());
-    ASSERT_EQ(written.size(), 1u);
-    EXPECT_TRUE(StartsWith(written.begin()->second, "Path = "));
-    EXPECT_EQ(requesters.Messages, 0);
+    ASSERT_EQ(written.size(), GetParam().informationWritten ? 1u : 0u);
+    if (GetParam().informationWritten) {
+        EXPECT_TRUE(StartsWith(written.at(PrivateName("tickscope.src")), "Path = "));
+    }
+    EXPECT_EQ(requesters.Messages, 1);
+    EXPECT_TRUE(StartsWith(requesters.Message, GetParam().message)) << requesters.Message;
+    EXPECT_TRUE(EndsWith(requesters.Message, "; the program is compiled without monitoring code"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, UnwritableTargetTest,
-    ::testing::Values(UnwritableCase{"Empty", "", false},
-                      UnwritableCase{"MissingFolder", "no/such/folder/target.pb", false},
-                      UnwritableCase{"IsMainSource", "main.pb", true},
-                      UnwritableCase{"IsIncludedFile", "inc.pbi", true},
-                      UnwritableCase{"IsSourceByOtherName", "./main.pb", true}),
+    ::testing::Values(
+        UnwritableCase{"Empty", "", false, false, "no file to compile was given"},
+        UnwritableCase{"MissingFolder", "no/such/folder/target.pb", false, true,
+                       "could not write "},
+        UnwritableCase{"IsMainSource", "main.pb", true, false, "the file to compile, "},
+        UnwritableCase{"IsIncludedFile", "inc.pbi", true, false, "the file to compile, "},
+        UnwritableCase{"IsSourceByOtherName", "./main.pb", true, false, "the file to compile, "}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(BuildModeTest, UnwritableTempFolderStillWritesTarget) {
+TEST(BuildModeTest, ProgramInformationThatCannotBeWrittenLeavesTheTargetAlone) {
     SmallProgram program;
     TempFolder out;
+    out.Write("target.pb", "the IDE's own copy");
     BuildSettings settings{program.Main, out.File("target.pb"), true, "RT\n",
                            out.Folder() + "missing/"};
     ScriptedRequesters requesters(true);
     RunBuildMode(settings, requesters);
     const auto written = Snapshot(out.Path());
     ASSERT_EQ(written.size(), 1u);
-    EXPECT_TRUE(StartsWith(written.at("target.pb"), "RT\ntickscope_InitHiresTiming()\n"));
+    EXPECT_EQ(written.at("target.pb"), "the IDE's own copy");
+    EXPECT_EQ(requesters.Messages, 1);
+    EXPECT_TRUE(StartsWith(requesters.Message, "could not use the folder for the program "
+                                               "information in " +
+                                                   out.Folder() + "missing/: "))
+        << requesters.Message;
 }
 
 TEST(BuildModeTest, OverwritesEarlierOutputs) {
     SmallProgram program;
     TempFolder out;
-    out.Write("tickscope.src", std::string(100000, 'x'));
+    out.Write(PrivateName("tickscope.src"), std::string(100000, 'x'));
     out.Write("target.pb", std::string(100000, 'y'));
     BuildSettings settings{program.Main, out.File("target.pb"), false, "RT\n", out.Folder()};
     ScriptedRequesters requesters(true);
     RunBuildMode(settings, requesters);
     const auto written = Snapshot(out.Path());
     ASSERT_EQ(written.size(), 2u);
-    EXPECT_TRUE(StartsWith(written.at("tickscope.src"), "Path = "));
+    EXPECT_TRUE(StartsWith(written.at(PrivateName("tickscope.src")), "Path = "));
     EXPECT_TRUE(EndsWith(written.at("target.pb"), "EndSelect\ntickscope_AddStopEntry(1, 7, 1, "
                                                   "#True)\ntickscope_End()\n\r\n"));
+    EXPECT_EQ(requesters.Messages, 0);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "common/scoped_environment.h"
+#include "platform/file_writer.h"
 #include "platform/platform.h"
 
 #include "common/temp_folder.h"

@@ -1,5 +1,7 @@
 #include "loader_test_support.h"
 
+#include "source/source_loader.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -240,6 +242,48 @@ TEST(LoadSourceLimitsTest, EmptyFilesGetIdsAndShareOneFingerprint) {
               (std::vector<std::string>{"main.pb:1", "main.pb:2", "main.pb:3"}));
     EXPECT_EQ(program.SourceFileIds.Get(folder.File("empty1.pbi")), 2);
     EXPECT_EQ(program.SourceFileIds.Size(), 2u);
+}
+
+TEST(LoadSourceLimitsTest, AProgramBeyondTheLimitsIsNotLoaded) {
+    TempFolder folder;
+    // main.pb includes a.pbi twice and b.pbi once; a.pbi holds 3 lines of 10 characters.
+    const std::string main =
+        folder.Write("main.pb", Lines({"IncludeFile \"a.pbi\"", "IncludeFile \"a.pbi\"",
+                                       "XIncludeFile \"b.pbi\"", "XIncludeFile \"gone.pbi\""}));
+    folder.Write("a.pbi", Lines({"x = 123456", "y = 123456", "z = 123456"}));
+    folder.Write("b.pbi", Lines({"b"}));
+    struct Case {
+        const char* Name;
+        LoadLimits Limits;
+        std::string Failure;
+    };
+    const std::vector<Case> cases = {
+        {"within every limit", {11, 1000, 3}, ""},
+        {"one line too many",
+         {10, 1000, 3},
+         "the program grows beyond 10 lines while main.pb is read"},
+        {"too much text",
+         {100, 40, 3},
+         "the program grows beyond 40 bytes of text while a.pbi is read, included by main.pb "
+         "line 1"},
+        {"one inclusion too many",
+         {100, 1000, 2},
+         "the program takes in files more than 2 times at main.pb line 3, while main.pb is read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ProgramInfo program;
+        LoadDetails details;
+        LoadSource(main, "", program, details, c.Limits);
+        EXPECT_EQ(details.Failure, c.Failure);
+        EXPECT_EQ(program.LinesOfCode.size(), c.Failure.empty() ? 11u : 0u);
+        // Every file a directive named, read or not.
+        ASSERT_EQ(details.NamedFiles.size(), c.Failure.empty() ? 5u : details.NamedFiles.size());
+        EXPECT_EQ(details.NamedFiles.front(), main);
+        if (c.Failure.empty()) {
+            EXPECT_EQ(details.NamedFiles.back(), folder.File("gone.pbi"));
+        }
+    }
 }
 
 } // namespace
