@@ -68,7 +68,7 @@ class ReportToolTest : public ::testing::Test {
             l.SourceFileId = 1;
             l.LineNumber = number;
             l.Code = code;
-            l.Instructions.push_back({code, scope, "", 1});
+            l.AddInstruction(0, code.size()).ScopeId = scope;
             program.LinesOfCode.push_back(l);
         };
         line(1, "Procedure Foo()", 2);

@@ -391,7 +391,7 @@ void AnalyzerFlowTest::aRunNestedTooDeeplyLoadsWithAWarning() {
         line.SourceFileId = 1;
         line.LineNumber = n;
         line.Code = "x + 1";
-        line.Instructions.push_back({line.Code, 1, "", 1});
+        line.AddInstruction(0, line.Code.size()).ScopeId = 1;
     }
     for (const std::int8_t kind : {kStartEntry, kStopEntry}) {
         for (int n = 1; n <= kLines; ++n) {
