@@ -19,6 +19,9 @@ AnalyzerController::AnalyzerController(AnalyzerParts parts)
 
 bool AnalyzerController::Dispatch(const AnalyzerEvent& event) {
     if (running_) {
+        if (event.Kind == EventKind::WindowClosed) {
+            closeRequested_ = true;
+        }
         return false;
     }
     running_ = true;
@@ -38,7 +41,7 @@ bool AnalyzerController::Dispatch(const AnalyzerEvent& event) {
         break;
     }
     parts_.Window.AlignColumnButtons();
-    if (event.Kind == EventKind::WindowClosed) {
+    if (event.Kind == EventKind::WindowClosed || closeRequested_) {
         finished_ = true;
     }
     gate_.Open();
@@ -49,8 +52,10 @@ bool AnalyzerController::Dispatch(const AnalyzerEvent& event) {
 void AnalyzerController::OnControl(const AnalyzerEvent& event) {
     switch (event.Id) {
     case kProgramCombo:
+        // Choosing the program whose runs are listed again changes nothing.
         if (event.Type == ControlEventType::Change &&
-            parts_.Window.Lists().ProgramCombo.Selected >= 0) {
+            parts_.Window.Lists().ProgramCombo.Selected >= 0 &&
+            parts_.Window.Lists().ProgramCombo.Selected != listedProgram_) {
             ChooseProgramCommand();
         }
         break;
@@ -109,6 +114,7 @@ void AnalyzerController::OnMenu(int id) {
 
 void AnalyzerController::ChooseProgramCommand() {
     AnalyzerLists& lists = parts_.Window.Lists();
+    listedProgram_ = lists.ProgramCombo.Selected;
     listedRuns_ = RunsOfProgram(parts_.Catalogue, lists.ProgramCombo.SelectedText());
     ShowRuns(lists, listedRuns_);
     heat_.ForgetHeats();
