@@ -31,6 +31,7 @@ struct AnalyzerParts {
 class AnalyzerController {
   public:
     explicit AnalyzerController(AnalyzerParts parts);
+    ~AnalyzerController();
 
     // Runs one event; false when it was dropped because a command was still running. A
     // window-closed event that arrives while a command runs (a run loads) is kept: the
