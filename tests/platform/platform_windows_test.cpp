@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 #include "common/temp_folder.h"
+#include "platform_portable_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -227,36 +228,13 @@ TEST(WindowsRealPath, ResolvesToAPlainAbsolutePath) {
     EXPECT_FALSE(platform::RealPath("").has_value());
 }
 
-TEST(WindowsWriter, ReplacesAtomicallyAndLeavesNoTemporaryFile) {
+TEST(WindowsWriter, AFolderInTheTargetsPlaceIsRefusedAtOnce) {
     TempFolder folder;
-    const std::string path = folder.File("target.pb");
-    // A temporary file that an earlier, killed build left beside the target.
-    folder.Write(platform::TemporaryNamePrefix("target.pb") + "123456", "stale");
-    const std::vector<std::string> contents = {std::string("line 1\r\nline 2\n\0\xFF end", 20), "",
-                                               std::string(3 << 20, 'x'), "short"};
-    for (const std::string& content : contents) {
-        ASSERT_TRUE(platform::WriteFileAtomically(path, content)) << content.size();
-        EXPECT_EQ(ReadFileBytes(path), content);
-        EXPECT_EQ(platform::ListFolder(folder.Folder(), "").value(),
-                  std::vector<std::string>{"target.pb"});
-    }
-}
-
-TEST(WindowsWriter, FailsSafelyAndKeepsTheTarget) {
-    TempFolder folder;
-    EXPECT_FALSE(platform::WriteFileAtomically("", "x"));
-    EXPECT_FALSE(platform::WriteFileAtomically(folder.File("missing\\target.pb"), "x"));
     const std::string existing = folder.Write("keep.pb", "original");
-    EXPECT_FALSE(platform::WriteFileAtomically(existing + std::string("\0", 1), "changed"));
-    EXPECT_EQ(ReadFileBytes(existing), "original");
-    // A folder in the target's place: refused, and nothing is left behind.
     folder.Write("folder\\inner", "x");
     platform::FileWriter writer;
     EXPECT_FALSE(writer.Open(folder.File("folder"), {}));
     EXPECT_FALSE(writer.Error().empty());
-    EXPECT_EQ(ReadFileBytes(folder.File("folder\\inner")), "x");
-    EXPECT_EQ(Sorted(platform::ListFolder(folder.Folder(), "").value()),
-              (std::vector<std::string>{"folder", "keep.pb"}));
     // Abandoned: the target keeps its content and no temporary file stays.
     {
         platform::FileWriter abandoned;
@@ -266,18 +244,6 @@ TEST(WindowsWriter, FailsSafelyAndKeepsTheTarget) {
     EXPECT_EQ(ReadFileBytes(existing), "original");
     EXPECT_EQ(Sorted(platform::ListFolder(folder.Folder(), "").value()),
               (std::vector<std::string>{"folder", "keep.pb"}));
-}
-
-TEST(WindowsFolders, CreatesOnceAndRefusesImpossibleFolders) {
-    TempFolder folder;
-    const std::string target = folder.File("Tickscope");
-    EXPECT_TRUE(platform::CreateFolder(target));
-    EXPECT_TRUE(fs::is_directory(target));
-    EXPECT_TRUE(platform::CreateFolder(target)) << "an existing folder is fine";
-    EXPECT_FALSE(platform::CreateFolder(folder.File("a\\b"))) << "parent missing";
-    EXPECT_FALSE(platform::CreateFolder(folder.Write("file", "x"))) << "a file is in the way";
-    EXPECT_FALSE(platform::CreateFolder(target + std::string("\0x", 2)));
-    EXPECT_FALSE(platform::CreateFolder(""));
 }
 
 TEST(WindowsClock, LocalDateFollowsTheTimeZone) {

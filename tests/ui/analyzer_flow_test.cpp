@@ -100,6 +100,22 @@ struct Loaded {
     }
 };
 
+// A controller of the fixture's window that loads runs with the given progress sink, and
+// takes the window's events from now on.
+struct ControllerWith {
+    WidgetResizeHost Host;
+    ResizeManager Resize;
+    AnalyzerController Controller;
+
+    ControllerWith(Loaded& f, ProgressSink& progress)
+        : Host(kMainWindowId, &f.Window(), [&f](int id) { return f.Window().Control(id); }),
+          Resize(Host), Controller(AnalyzerParts{f.Window(), f.session.Catalogue(), f.requesters,
+                                                 f.scripted, progress, Resize}) {
+        f.Window().SetEventHandler(
+            [this](const AnalyzerEvent& event) { return Controller.Dispatch(event); });
+    }
+};
+
 QByteArray FolderDigest(const std::filesystem::path& folder) {
     QCryptographicHash hash(QCryptographicHash::Md5);
     QDir dir(QString::fromStdString(folder.string()));
@@ -462,13 +478,8 @@ void AnalyzerFlowTest::aRunThatCannotBeLoadedIsReported() {
             }
         }
     } progress;
-    WidgetResizeHost host(kMainWindowId, &f.Window(),
-                          [&](int id) { return f.Window().Control(id); });
-    ResizeManager resize(host);
-    AnalyzerController controller(AnalyzerParts{f.Window(), f.session.Catalogue(), f.requesters,
-                                                f.scripted, progress, resize});
-    f.Window().SetEventHandler(
-        [&](const AnalyzerEvent& event) { return controller.Dispatch(event); });
+    ControllerWith own(f, progress);
+    AnalyzerController& controller = own.Controller;
     emit f.Window().Combo(kProgramCombo)->activated(0);
     f.ClickRow(kRunList, 0);
     QCOMPARE(f.requesters.Messages.size(), std::size_t{1});
@@ -528,13 +539,8 @@ void AnalyzerFlowTest::closingWhileARunLoadsEndsAfterTheLoad() {
       private:
         QWidget& window_;
     } progress(f.Window());
-    WidgetResizeHost host(kMainWindowId, &f.Window(),
-                          [&](int id) { return f.Window().Control(id); });
-    ResizeManager resize(host);
-    AnalyzerController controller(AnalyzerParts{f.Window(), f.session.Catalogue(), f.requesters,
-                                                f.scripted, progress, resize});
-    f.Window().SetEventHandler(
-        [&](const AnalyzerEvent& event) { return controller.Dispatch(event); });
+    ControllerWith own(f, progress);
+    AnalyzerController& controller = own.Controller;
     emit f.Window().Combo(kProgramCombo)->activated(0);
     QVERIFY(!controller.Finished());
     f.ClickRow(kRunList, 0);
