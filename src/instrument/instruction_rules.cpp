@@ -196,7 +196,7 @@ void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruct
 
     switch (ChooseOutput(norm)) {
     case Output::CommentedOut:
-        out.push_back(";" + std::string(text));
+        out.emplace_back(1, ';').append(text);
         break;
     case Output::ProcedureHead:
         out.emplace_back(text);
