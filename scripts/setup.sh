@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing for the named parts (default: all):
-#   build  - compiler, CMake, Qt, PCRE2, OpenSSL, GoogleTest, Google Benchmark
+#   build  - compiler, CMake, Qt, PCRE2, OpenSSL, CLI11, GoogleTest, Google Benchmark
 #   checks - MinGW-w64 for the Windows compile check, clang-format for the format check
 #   fuzz   - clang with libFuzzer's runtime
 # Uses apt-get, through sudo when not run as root.
@@ -15,7 +15,7 @@ for part in "${parts[@]}"; do
     build)
         packages+=(cmake ninja-build g++ pkg-config
             qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
-            libpcre2-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev) ;;
+            libpcre2-dev libssl-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev) ;;
     checks) packages+=(g++-mingw-w64-x86-64-posix clang-format) ;;
     fuzz) packages+=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libssl-dev) ;;
     *)
