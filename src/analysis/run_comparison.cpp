@@ -489,32 +489,34 @@ std::string DeltaPercent(std::int64_t oldNanos, std::int64_t newNanos) {
                          : FormatPercent(WrappingSubtract(newNanos, oldNanos), oldNanos);
 }
 
+std::optional<std::int64_t> OrderFigure(const LineComparison& line, ComparisonOrder order) {
+    const LineSide& side = order == ComparisonOrder::Old ? line.Old : line.New;
+    if (order == ComparisonOrder::Delta) {
+        return TimeDelta(line);
+    }
+    return side.HasFigures ? std::optional<std::int64_t>(side.TimeNanos) : std::nullopt;
+}
+
+std::optional<std::int64_t> OrderFigure(const ProcedureComparison& procedure,
+                                        ComparisonOrder order) {
+    const ProcedureSide& side = order == ComparisonOrder::Old ? procedure.Old : procedure.New;
+    if (order == ComparisonOrder::Delta) {
+        return TotalDelta(procedure);
+    }
+    return side.HasFigures ? std::optional<std::int64_t>(side.TotalNanos) : std::nullopt;
+}
+
 std::vector<std::size_t> RankComparedLines(const RunComparison& comparison, ComparisonOrder order) {
-    const auto& lines = comparison.Lines;
-    return RankByFigure(
-        lines.size(), [&lines, order](std::size_t i) -> std::optional<std::int64_t> {
-            const LineComparison& line = lines[i];
-            const LineSide& side = order == ComparisonOrder::Old ? line.Old : line.New;
-            if (order == ComparisonOrder::Delta) {
-                return TimeDelta(line);
-            }
-            return side.HasFigures ? std::optional<std::int64_t>(side.TimeNanos) : std::nullopt;
-        });
+    return RankByFigure(comparison.Lines.size(), [&comparison, order](std::size_t i) {
+        return OrderFigure(comparison.Lines[i], order);
+    });
 }
 
 std::vector<std::size_t> RankComparedProcedures(const RunComparison& comparison,
                                                 ComparisonOrder order) {
-    const auto& procedures = comparison.Procedures;
-    return RankByFigure(
-        procedures.size(), [&procedures, order](std::size_t i) -> std::optional<std::int64_t> {
-            const ProcedureComparison& procedure = procedures[i];
-            const ProcedureSide& side =
-                order == ComparisonOrder::Old ? procedure.Old : procedure.New;
-            if (order == ComparisonOrder::Delta) {
-                return TotalDelta(procedure);
-            }
-            return side.HasFigures ? std::optional<std::int64_t>(side.TotalNanos) : std::nullopt;
-        });
+    return RankByFigure(comparison.Procedures.size(), [&comparison, order](std::size_t i) {
+        return OrderFigure(comparison.Procedures[i], order);
+    });
 }
 
 std::vector<std::size_t> MostChangedLines(const RunComparison& comparison, bool gained,

@@ -118,6 +118,11 @@ std::string DeltaPercent(std::int64_t oldNanos, std::int64_t newNanos);
 // Lines by the time of the mode, procedures by their total.
 enum class ComparisonOrder { Delta, Old, New };
 
+// The figure a row is ordered by; none where the runs have none.
+std::optional<std::int64_t> OrderFigure(const LineComparison& line, ComparisonOrder order);
+std::optional<std::int64_t> OrderFigure(const ProcedureComparison& procedure,
+                                        ComparisonOrder order);
+
 std::vector<std::size_t> RankComparedLines(const RunComparison& comparison, ComparisonOrder order);
 std::vector<std::size_t> RankComparedProcedures(const RunComparison& comparison,
                                                 ComparisonOrder order);
