@@ -26,11 +26,6 @@ std::string Milliseconds(const std::optional<std::int64_t>& nanos) {
     return Milliseconds(nanos.has_value(), nanos.value_or(0));
 }
 
-// A change for people: "+1.5", "-0.25", "0.".
-std::string Signed(const std::string& text) {
-    return text.empty() || text.front() == '-' || text == "0." ? text : "+" + text;
-}
-
 std::string Percent(bool hasOld, std::int64_t older, bool hasNew, std::int64_t newer) {
     return hasOld ? DeltaPercent(older, hasNew ? newer : 0) : std::string();
 }
@@ -54,92 +49,6 @@ std::string PadLeft(const std::string& text, std::size_t width) {
 
 std::string PadRight(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-// The texts of one line row, as every format writes them.
-struct LineRowTexts {
-    std::string Status;
-    std::string OldFile, OldLine, NewFile, NewLine; // paths and line numbers
-    std::string OldFileId, NewFileId;
-    std::string OldHits, NewHits, OldTime, NewTime, DeltaTime, DeltaPercent;
-    std::string OldSelf, NewSelf;
-    std::string Code;
-};
-
-class LineTexter {
-  public:
-    explicit LineTexter(const ComparisonReport& report)
-        : report_(report), oldNames_(report.Old.Program), newNames_(report.New.Program) {}
-
-    LineRowTexts operator()(const LineComparison& row) const {
-        LineRowTexts texts;
-        texts.Status = std::string(MatchStatusName(row.Status));
-        const LineOfCode* code = nullptr;
-        if (const LineOfCode* line = LineOf(report_.Old, row.Old)) {
-            texts.OldFileId = std::to_string(line->SourceFileId);
-            texts.OldFile = oldNames_.FilePath(line->SourceFileId);
-            texts.OldLine = std::to_string(line->LineNumber);
-            code = line;
-        }
-        if (const LineOfCode* line = LineOf(report_.New, row.New)) {
-            texts.NewFileId = std::to_string(line->SourceFileId);
-            texts.NewFile = newNames_.FilePath(line->SourceFileId);
-            texts.NewLine = std::to_string(line->LineNumber);
-            code = line;
-        }
-        texts.OldHits = Count(row.Old.HasFigures, row.Old.Hits);
-        texts.NewHits = Count(row.New.HasFigures, row.New.Hits);
-        texts.OldTime = Milliseconds(row.Old.HasFigures, row.Old.TimeNanos);
-        texts.NewTime = Milliseconds(row.New.HasFigures, row.New.TimeNanos);
-        texts.DeltaTime = Milliseconds(TimeDelta(row));
-        texts.DeltaPercent =
-            Percent(row.Old.HasFigures, row.Old.TimeNanos, row.New.HasFigures, row.New.TimeNanos);
-        texts.OldSelf = Milliseconds(row.Old.HasFigures, row.Old.SelfNanos);
-        texts.NewSelf = Milliseconds(row.New.HasFigures, row.New.SelfNanos);
-        texts.Code = code ? code->Code : std::string();
-        return texts;
-    }
-
-    // "file:line" of a side, "" for none.
-    static std::string Place(const std::string& fileId, const std::string& line) {
-        return line.empty() ? std::string() : fileId + ":" + line;
-    }
-
-  private:
-    static const LineOfCode* LineOf(const RunSummary& run, const LineSide& side) {
-        const auto& lines = run.Program.LinesOfCode;
-        if (side.LineId < 1 || static_cast<std::size_t>(side.LineId) > lines.size()) {
-            return nullptr;
-        }
-        return &lines[static_cast<std::size_t>(side.LineId) - 1];
-    }
-
-    const ComparisonReport& report_;
-    IdNames oldNames_;
-    IdNames newNames_;
-};
-
-// The texts of one procedure row.
-struct ProcedureRowTexts {
-    std::string Status, Name;
-    std::string OldCalls, NewCalls, OldSelf, NewSelf, OldTotal, NewTotal, DeltaTotal, DeltaPercent;
-};
-
-ProcedureRowTexts ProcedureTexts(const ProcedureComparison& row) {
-    ProcedureRowTexts texts;
-    texts.Status = std::string(MatchStatusName(row.Status));
-    const ProcedureSide& named = row.New.ScopeId != 0 || row.Old.ScopeId == 0 ? row.New : row.Old;
-    texts.Name = row.Name.empty() ? "(scope " + std::to_string(named.ScopeId) + ")" : row.Name;
-    texts.OldCalls = Count(row.Old.HasFigures, row.Old.Calls);
-    texts.NewCalls = Count(row.New.HasFigures, row.New.Calls);
-    texts.OldSelf = Milliseconds(row.Old.HasFigures, row.Old.SelfNanos);
-    texts.NewSelf = Milliseconds(row.New.HasFigures, row.New.SelfNanos);
-    texts.OldTotal = Milliseconds(row.Old.HasFigures, row.Old.TotalNanos);
-    texts.NewTotal = Milliseconds(row.New.HasFigures, row.New.TotalNanos);
-    texts.DeltaTotal = Milliseconds(TotalDelta(row));
-    texts.DeltaPercent =
-        Percent(row.Old.HasFigures, row.Old.TotalNanos, row.New.HasFigures, row.New.TotalNanos);
-    return texts;
 }
 
 std::string CsvRecord(const std::vector<std::string>& fields) {
@@ -190,8 +99,8 @@ std::string RunHeading(const char* label, const RunSummary& run) {
 std::string Change(std::int64_t older, std::int64_t newer) {
     const std::string percent = DeltaPercent(older, newer);
     return FormatMilliseconds(older) + " ms -> " + FormatMilliseconds(newer) + " ms (" +
-           Signed(FormatMilliseconds(WrappingSubtract(newer, older))) + " ms" +
-           (percent.empty() ? std::string() : ", " + Signed(percent) + " %") + ")";
+           SignedText(FormatMilliseconds(WrappingSubtract(newer, older))) + " ms" +
+           (percent.empty() ? std::string() : ", " + SignedText(percent) + " %") + ")";
 }
 
 std::string Counts(const char* what, std::size_t matched, std::size_t added, std::size_t removed) {
@@ -232,14 +141,14 @@ std::string FileLegend(const ComparisonReport& report) {
 
 std::vector<std::string> LineCells(const LineRowTexts& t) {
     return {t.Status,
-            LineTexter::Place(t.OldFileId, t.OldLine),
-            LineTexter::Place(t.NewFileId, t.NewLine),
+            ComparisonTexts::Place(t.OldFileId, t.OldLine),
+            ComparisonTexts::Place(t.NewFileId, t.NewLine),
             t.OldHits,
             t.NewHits,
             t.OldTime,
             t.NewTime,
-            Signed(t.DeltaTime),
-            t.DeltaPercent.empty() ? "" : Signed(t.DeltaPercent),
+            SignedText(t.DeltaTime),
+            t.DeltaPercent.empty() ? "" : SignedText(t.DeltaPercent),
             t.Code};
 }
 
@@ -251,8 +160,8 @@ std::vector<std::string> ProcedureCells(const ProcedureRowTexts& t) {
             t.NewSelf,
             t.OldTotal,
             t.NewTotal,
-            Signed(t.DeltaTotal),
-            t.DeltaPercent.empty() ? "" : Signed(t.DeltaPercent),
+            SignedText(t.DeltaTotal),
+            t.DeltaPercent.empty() ? "" : SignedText(t.DeltaPercent),
             t.Name};
 }
 
@@ -269,20 +178,87 @@ std::string MostChanged(const ComparisonReport& report, bool gained) {
     std::string out = std::string("Procedures that ") + way + " most:\n";
     std::vector<std::vector<std::string>> rows = {kProcedureHeader};
     for (const std::size_t i : MostChangedProcedures(comparison, gained, kSummaryProcedures)) {
-        rows.push_back(ProcedureCells(ProcedureTexts(comparison.Procedures[i])));
+        rows.push_back(ProcedureCells(ComparisonTexts::Procedure(comparison.Procedures[i])));
     }
     out += rows.size() == 1 ? "  none\n" : Table(rows, "  ");
     out += std::string("\nLines that ") + way + " most:\n";
     rows = {kLineHeader};
-    const LineTexter texter(report);
+    const ComparisonTexts texter(report);
     for (const std::size_t i : MostChangedLines(comparison, gained, kSummaryLines)) {
-        rows.push_back(LineCells(texter(comparison.Lines[i])));
+        rows.push_back(LineCells(texter.Line(comparison.Lines[i])));
     }
     out += rows.size() == 1 ? "  none\n" : Table(rows, "  ");
     return out;
 }
 
 } // namespace
+
+std::string SignedText(const std::string& number) {
+    return number.empty() || number.front() == '-' || number == "0." || number == "0.00"
+               ? number
+               : "+" + number;
+}
+
+ComparisonTexts::ComparisonTexts(const ComparisonReport& report)
+    : report_(report), oldNames_(report.Old.Program), newNames_(report.New.Program) {}
+
+LineRowTexts ComparisonTexts::Line(const LineComparison& row) const {
+    LineRowTexts texts;
+    texts.Status = std::string(MatchStatusName(row.Status));
+    const LineOfCode* code = nullptr;
+    if (const LineOfCode* line = LineOf(report_.Old, row.Old)) {
+        texts.OldFileId = std::to_string(line->SourceFileId);
+        texts.OldFile = oldNames_.FilePath(line->SourceFileId);
+        texts.OldLine = std::to_string(line->LineNumber);
+        code = line;
+    }
+    if (const LineOfCode* line = LineOf(report_.New, row.New)) {
+        texts.NewFileId = std::to_string(line->SourceFileId);
+        texts.NewFile = newNames_.FilePath(line->SourceFileId);
+        texts.NewLine = std::to_string(line->LineNumber);
+        code = line;
+    }
+    texts.OldHits = Count(row.Old.HasFigures, row.Old.Hits);
+    texts.NewHits = Count(row.New.HasFigures, row.New.Hits);
+    texts.OldTime = Milliseconds(row.Old.HasFigures, row.Old.TimeNanos);
+    texts.NewTime = Milliseconds(row.New.HasFigures, row.New.TimeNanos);
+    texts.DeltaTime = Milliseconds(TimeDelta(row));
+    texts.DeltaPercent =
+        Percent(row.Old.HasFigures, row.Old.TimeNanos, row.New.HasFigures, row.New.TimeNanos);
+    texts.OldSelf = Milliseconds(row.Old.HasFigures, row.Old.SelfNanos);
+    texts.NewSelf = Milliseconds(row.New.HasFigures, row.New.SelfNanos);
+    texts.Code = code ? code->Code : std::string();
+    return texts;
+}
+
+const LineOfCode* ComparisonTexts::LineOf(const RunSummary& run, const LineSide& side) {
+    const auto& lines = run.Program.LinesOfCode;
+    if (side.LineId < 1 || static_cast<std::size_t>(side.LineId) > lines.size()) {
+        return nullptr;
+    }
+    return &lines[static_cast<std::size_t>(side.LineId) - 1];
+}
+
+std::string ComparisonTexts::Place(const std::string& fileId, const std::string& line) {
+    return line.empty() ? std::string() : fileId + ":" + line;
+}
+
+ProcedureRowTexts ComparisonTexts::Procedure(const ProcedureComparison& row) {
+    ProcedureRowTexts texts;
+    texts.Status = std::string(MatchStatusName(row.Status));
+    const ProcedureSide& named = row.New.ScopeId != 0 || row.Old.ScopeId == 0 ? row.New : row.Old;
+    texts.Name = row.Name.empty() ? "(scope " + std::to_string(named.ScopeId) + ")" : row.Name;
+    texts.OldCalls = Count(row.Old.HasFigures, row.Old.Calls);
+    texts.NewCalls = Count(row.New.HasFigures, row.New.Calls);
+    texts.OldSelf = Milliseconds(row.Old.HasFigures, row.Old.SelfNanos);
+    texts.NewSelf = Milliseconds(row.New.HasFigures, row.New.SelfNanos);
+    texts.OldTotal = Milliseconds(row.Old.HasFigures, row.Old.TotalNanos);
+    texts.NewTotal = Milliseconds(row.New.HasFigures, row.New.TotalNanos);
+    texts.DeltaTotal = Milliseconds(TotalDelta(row));
+    texts.DeltaPercent =
+        Percent(row.Old.HasFigures, row.Old.TotalNanos, row.New.HasFigures, row.New.TotalNanos);
+    return texts;
+}
 
 std::vector<std::size_t> ComparisonRows(const ComparisonReport& report, ReportTable table,
                                         bool comparisonOrder) {
@@ -317,9 +293,9 @@ namespace {
 std::string CsvLines(const ComparisonReport& report, const std::vector<std::size_t>& rows) {
     std::string out = "status,old_file,old_line,new_file,new_line,old_hits,new_hits,old_ms,new_ms,"
                       "delta_ms,delta_percent,old_self_ms,new_self_ms,code\n";
-    const LineTexter texter(report);
+    const ComparisonTexts texter(report);
     for (const std::size_t i : rows) {
-        const LineRowTexts t = texter(report.Comparison.Lines[i]);
+        const LineRowTexts t = texter.Line(report.Comparison.Lines[i]);
         out += CsvRecord({t.Status, t.OldFile, t.OldLine, t.NewFile, t.NewLine, t.OldHits,
                           t.NewHits, t.OldTime, t.NewTime, t.DeltaTime, t.DeltaPercent, t.OldSelf,
                           t.NewSelf, t.Code});
@@ -331,7 +307,7 @@ std::string CsvProcedures(const ComparisonReport& report, const std::vector<std:
     std::string out = "status,procedure,old_calls,new_calls,old_self_ms,new_self_ms,old_total_ms,"
                       "new_total_ms,delta_total_ms,delta_total_percent\n";
     for (const std::size_t i : rows) {
-        const ProcedureRowTexts t = ProcedureTexts(report.Comparison.Procedures[i]);
+        const ProcedureRowTexts t = ComparisonTexts::Procedure(report.Comparison.Procedures[i]);
         out += CsvRecord({t.Status, t.Name, t.OldCalls, t.NewCalls, t.OldSelf, t.NewSelf,
                           t.OldTotal, t.NewTotal, t.DeltaTotal, t.DeltaPercent});
     }
@@ -402,9 +378,9 @@ std::string JsonComparison(const ComparisonReport& report) {
     out += comparison.Files.empty() ? "],\n" : "\n  ],\n";
 
     out += "  \"lines\": [";
-    const LineTexter texter(report);
+    const ComparisonTexts texter(report);
     for (std::size_t k = 0; k < lines.size(); ++k) {
-        const LineRowTexts t = texter(comparison.Lines[lines[k]]);
+        const LineRowTexts t = texter.Line(comparison.Lines[lines[k]]);
         out += k == 0 ? "\n" : ",\n";
         out += "    {\"status\": " + JsonString(t.Status) +
                ", \"old_file\": " + JsonText(t.OldLine, t.OldFile) +
@@ -426,7 +402,8 @@ std::string JsonComparison(const ComparisonReport& report) {
 
     out += "  \"procedures\": [";
     for (std::size_t k = 0; k < procedures.size(); ++k) {
-        const ProcedureRowTexts t = ProcedureTexts(comparison.Procedures[procedures[k]]);
+        const ProcedureRowTexts t =
+            ComparisonTexts::Procedure(comparison.Procedures[procedures[k]]);
         out += k == 0 ? "\n" : ",\n";
         out += "    {\"status\": " + JsonString(t.Status) +
                ", \"procedure\": " + JsonString(t.Name) +
@@ -463,13 +440,13 @@ std::string TextComparison(const ComparisonReport& report) {
     if (byProcedure) {
         table.push_back(kProcedureHeader);
         for (const std::size_t i : rows) {
-            table.push_back(ProcedureCells(ProcedureTexts(comparison.Procedures[i])));
+            table.push_back(ProcedureCells(ComparisonTexts::Procedure(comparison.Procedures[i])));
         }
     } else {
         table.push_back(kLineHeader);
-        const LineTexter texter(report);
+        const ComparisonTexts texter(report);
         for (const std::size_t i : rows) {
-            table.push_back(LineCells(texter(comparison.Lines[i])));
+            table.push_back(LineCells(texter.Line(comparison.Lines[i])));
         }
     }
     return out + Table(table);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/id_names.h"
 #include "analysis/report_output.h"
 #include "analysis/run_comparison.h"
 
@@ -28,6 +29,41 @@ struct ComparisonReport {
     const RunComparison& Comparison;
     ComparisonLayout Layout = {};
 };
+
+// The texts of one row as every rendering of a comparison writes them: numbers as in the
+// single-run CSV, empty where a run has no figure (or, for a place, no such line).
+struct LineRowTexts {
+    std::string Status;
+    std::string OldFile, OldLine, NewFile, NewLine; // the runs' paths and line numbers
+    std::string OldFileId, NewFileId;
+    std::string OldHits, NewHits, OldTime, NewTime, DeltaTime, DeltaPercent;
+    std::string OldSelf, NewSelf;
+    std::string Code; // of the new line, of the old one for a removed line
+};
+
+struct ProcedureRowTexts {
+    std::string Status, Name; // the name, "(scope N)" for a procedure without one
+    std::string OldCalls, NewCalls, OldSelf, NewSelf, OldTotal, NewTotal, DeltaTotal, DeltaPercent;
+};
+
+class ComparisonTexts {
+  public:
+    explicit ComparisonTexts(const ComparisonReport& report);
+    LineRowTexts Line(const LineComparison& row) const;
+    static ProcedureRowTexts Procedure(const ProcedureComparison& row);
+    // "file:line" with the file's id, "" where the line number is.
+    static std::string Place(const std::string& fileId, const std::string& line);
+
+  private:
+    static const LineOfCode* LineOf(const RunSummary& run, const LineSide& side);
+
+    const ComparisonReport& report_;
+    IdNames oldNames_;
+    IdNames newNames_;
+};
+
+// A change for people: "+1.5", "-0.25"; "0.", "0.00" and "" as they are.
+std::string SignedText(const std::string& number);
 
 // The version of the JSON comparison's fields; it grows when a field changes or is added.
 inline constexpr int kComparisonJsonFormatVersion = 1;
