@@ -200,19 +200,20 @@ std::string SignedText(const std::string& number) {
 }
 
 ComparisonTexts::ComparisonTexts(const ComparisonReport& report)
-    : report_(report), oldNames_(report.Old.Program), newNames_(report.New.Program) {}
+    : old_(report.Old), new_(report.New), oldNames_(report.Old.Program),
+      newNames_(report.New.Program) {}
 
 LineRowTexts ComparisonTexts::Line(const LineComparison& row) const {
     LineRowTexts texts;
     texts.Status = std::string(MatchStatusName(row.Status));
     const LineOfCode* code = nullptr;
-    if (const LineOfCode* line = LineOf(report_.Old, row.Old)) {
+    if (const LineOfCode* line = LineOf(old_, row.Old)) {
         texts.OldFileId = std::to_string(line->SourceFileId);
         texts.OldFile = oldNames_.FilePath(line->SourceFileId);
         texts.OldLine = std::to_string(line->LineNumber);
         code = line;
     }
-    if (const LineOfCode* line = LineOf(report_.New, row.New)) {
+    if (const LineOfCode* line = LineOf(new_, row.New)) {
         texts.NewFileId = std::to_string(line->SourceFileId);
         texts.NewFile = newNames_.FilePath(line->SourceFileId);
         texts.NewLine = std::to_string(line->LineNumber);

@@ -57,7 +57,8 @@ class ComparisonTexts {
   private:
     static const LineOfCode* LineOf(const RunSummary& run, const LineSide& side);
 
-    const ComparisonReport& report_;
+    const RunSummary& old_; // the report's runs, not the report, which may be a temporary
+    const RunSummary& new_;
     IdNames oldNames_;
     IdNames newNames_;
 };
