@@ -1,7 +1,9 @@
 #include "ui/analyzer_controller.h"
 
+#include "analysis/run_comparison.h"
 #include "analysis/run_loading.h"
 #include "ui/action_menu.h"
+#include "ui/comparison_window.h"
 #include "ui/hot_spots_window.h"
 #include "ui/list_view.h"
 #include "ui/main_window.h"
@@ -11,6 +13,7 @@
 #include <QCoreApplication>
 #include <QPushButton>
 
+#include <algorithm>
 #include <new>
 
 namespace tickscope {
@@ -34,8 +37,12 @@ AnalyzerController::~AnalyzerController() {
             list->Model().SetToolTips(nullptr);
         }
     }
+    // The tool windows may outlive the controller.
     if (hotSpots_) {
-        hotSpots_->SetEventHandler(nullptr); // the window may outlive the controller
+        hotSpots_->SetEventHandler(nullptr);
+    }
+    if (comparison_) {
+        comparison_->SetEventHandler(nullptr);
     }
 }
 
@@ -99,6 +106,12 @@ void AnalyzerController::OnControl(const AnalyzerEvent& event) {
             ShowLineInReport(hotSpots_->ChosenLine(event.Id));
         }
         break;
+    case kComparisonLineList:
+    case kComparisonProcedureList:
+        if (event.Type == ControlEventType::DoubleClick && comparison_) {
+            ShowLineInReport(comparison_->ChosenLine(event.Id));
+        }
+        break;
     case kRunList:
         if (event.Type == ControlEventType::LeftClick &&
             parts_.Window.Lists().RunList.FirstSelectedRow() >= 0) {
@@ -122,6 +135,14 @@ void AnalyzerController::OnControl(const AnalyzerEvent& event) {
 void AnalyzerController::OnMenu(int id) {
     if (id == kHotSpotsCommand) {
         HotSpotsCommand();
+        return;
+    }
+    if (id == kCompareCommand) {
+        CompareCommand();
+        return;
+    }
+    if (id == kRunMenuClosed) {
+        SelectLoadedRun();
         return;
     }
     ListData& report = parts_.Window.Lists().ReportList;
@@ -154,6 +175,7 @@ void AnalyzerController::ChooseProgramCommand() {
     ShowRuns(lists, listedRuns_);
     runListed_ = false;
     RefreshHotSpots();
+    ForgetComparison();
     heat_.ForgetHeats();
     ShowListsFromData();
     if (!listedRuns_.empty()) {
@@ -185,6 +207,7 @@ void AnalyzerController::LoadRunCommand() {
     ShowListsFromData();
     heat_.RefreshReport();
     RefreshHotSpots();
+    ForgetComparison();
     FocusReport();
     for (const std::string& message :
          {LoadFailureMessage(run_), IncompleteInvocationsMessage(run_)}) {
@@ -227,6 +250,57 @@ void AnalyzerController::RefreshHotSpots() {
         hotSpots_->Show(run_, ThreadChecksOf(parts_.Window.Lists().ThreadList));
     } else {
         hotSpots_->Clear();
+    }
+}
+
+ComparisonWindow* AnalyzerController::Comparison() const {
+    return comparison_.data();
+}
+
+void AnalyzerController::CompareCommand() {
+    const int row = parts_.Window.MenuRunRow();
+    if (row < 0 || static_cast<std::size_t>(row) >= listedRuns_.size()) {
+        return;
+    }
+    if (!runListed_) {
+        parts_.Prompts.ShowMessage(kTickscopeTitle, kCompareWithoutRunMessage);
+        return;
+    }
+    const ThreadChecks newThreads(run_.Threads.size(), true);
+    RunSummary newer = SummariseRun(run_, newThreads, TimeMode::All);
+    LoadedRun older = LoadRun(*listedRuns_[static_cast<std::size_t>(row)], parts_.Progress);
+    SelectLoadedRun();
+    if (!older.Failure.empty()) {
+        parts_.Prompts.ShowMessage(kTickscopeTitle, LoadFailureMessage(older));
+        return;
+    }
+    const ThreadChecks oldThreads(older.Threads.size(), true);
+    RunSummary oldSummary = SummariseRun(std::move(older), oldThreads, TimeMode::All);
+    if (!comparison_) {
+        comparison_ = new ComparisonWindow(&parts_.Window); // the main window owns it
+        comparison_->SetEventHandler(
+            [this](const AnalyzerEvent& event) { return Dispatch(event); });
+    }
+    comparison_->Show(std::move(oldSummary), std::move(newer));
+    comparison_->show();
+    comparison_->raise();
+    comparison_->activateWindow();
+}
+
+void AnalyzerController::SelectLoadedRun() {
+    const auto loadedRow = std::find(listedRuns_.begin(), listedRuns_.end(), loaded_);
+    parts_.Window.Lists().RunList.SelectOnly(
+        loaded_ == nullptr || loadedRow == listedRuns_.end()
+            ? -1
+            : static_cast<int>(loadedRow - listedRuns_.begin()));
+    parts_.Window.List(kRunList)->ShowSelectionFromData(false);
+}
+
+void AnalyzerController::ForgetComparison() {
+    if (comparison_ && comparison_->NewRecord() != nullptr &&
+        (!runListed_ || loaded_ == nullptr ||
+         comparison_->NewRecord()->FileName != loaded_->FileName)) {
+        comparison_->Clear();
     }
 }
 

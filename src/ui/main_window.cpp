@@ -195,6 +195,28 @@ void MainWindow::CreateReportMenu() {
     });
 }
 
+void MainWindow::CreateRunMenu() {
+    runMenu_ = new QMenu(this);
+    runMenu_->setObjectName("RunMenu");
+    runMenu_->setProperty("menuId", int{kRunMenu});
+    QAction* compare = runMenu_->addAction("Compare with\u2026");
+    compare->setData(int{kCompareCommand});
+    connect(compare, &QAction::triggered, this,
+            [this] { Post(AnalyzerEvent::Menu(kCompareCommand)); });
+    connect(runMenu_, &QMenu::aboutToHide, this,
+            [this] { Post(AnalyzerEvent::Menu(kRunMenuClosed)); });
+    ListView* runs = List(kRunList);
+    runs->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(runs, &QWidget::customContextMenuRequested, this, [this, runs](const QPoint& at) {
+        const QModelIndex index = runs->indexAt(at);
+        if (!index.isValid()) {
+            return; // below the last run
+        }
+        menuRunRow_ = index.row();
+        runMenu_->popup(runs->viewport()->mapToGlobal(at));
+    });
+}
+
 void MainWindow::AddShortcuts() {
     auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
     find->setObjectName("FindCommand");

@@ -240,6 +240,17 @@ void MainWindowTest::actionsMenuAndShortcuts() {
     QCOMPARE(reportMenu->actions().front()->text(), QString("Hot spots\tF4"));
     QCOMPARE(reportMenu->actions().front()->data().toInt(), int{kHotSpotsCommand});
     QCOMPARE(f.Window().List(kReportList)->contextMenuPolicy(), Qt::CustomContextMenu);
+    // The run list's context menu holds the comparison with the loaded run, and only that.
+    QMenu* runMenu = f.Window().RunMenu();
+    QVERIFY(runMenu);
+    QCOMPARE(runMenu->actions().size(), 1);
+    QCOMPARE(runMenu->actions().front()->text(), QString::fromUtf8("Compare with\u2026"));
+    QCOMPARE(runMenu->actions().front()->data().toInt(), int{kCompareCommand});
+    QCOMPARE(f.Window().List(kRunList)->contextMenuPolicy(), Qt::CustomContextMenu);
+    // The other lists keep the default.
+    for (const int id : {kSourceFileList, kThreadList}) {
+        QCOMPARE(f.Window().List(id)->contextMenuPolicy(), Qt::DefaultContextMenu);
+    }
 }
 
 void MainWindowTest::resizingFollowsTheRules_data() {
