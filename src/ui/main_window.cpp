@@ -180,6 +180,43 @@ void MainWindow::CreateActionsMenu() {
     }
 }
 
+void MainWindow::CreateReportMenu() {
+    reportMenu_ = new QMenu(this);
+    reportMenu_->setObjectName("ReportMenu");
+    reportMenu_->setProperty("menuId", int{kReportMenu});
+    QAction* hotSpots = reportMenu_->addAction("Hot spots\tF4");
+    hotSpots->setData(int{kHotSpotsCommand});
+    connect(hotSpots, &QAction::triggered, this,
+            [this] { Post(AnalyzerEvent::Menu(kHotSpotsCommand)); });
+    ListView* report = List(kReportList);
+    report->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(report, &QWidget::customContextMenuRequested, this, [this, report](const QPoint& at) {
+        reportMenu_->popup(report->viewport()->mapToGlobal(at));
+    });
+}
+
+void MainWindow::CreateRunMenu() {
+    runMenu_ = new QMenu(this);
+    runMenu_->setObjectName("RunMenu");
+    runMenu_->setProperty("menuId", int{kRunMenu});
+    QAction* compare = runMenu_->addAction("Compare with\u2026");
+    compare->setData(int{kCompareCommand});
+    connect(compare, &QAction::triggered, this,
+            [this] { Post(AnalyzerEvent::Menu(kCompareCommand)); });
+    connect(runMenu_, &QMenu::aboutToHide, this,
+            [this] { Post(AnalyzerEvent::Menu(kRunMenuClosed)); });
+    ListView* runs = List(kRunList);
+    runs->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(runs, &QWidget::customContextMenuRequested, this, [this, runs](const QPoint& at) {
+        const QModelIndex index = runs->indexAt(at);
+        if (!index.isValid()) {
+            return; // below the last run
+        }
+        menuRunRow_ = index.row();
+        runMenu_->popup(runs->viewport()->mapToGlobal(at));
+    });
+}
+
 void MainWindow::AddShortcuts() {
     auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
     find->setObjectName("FindCommand");
@@ -188,6 +225,10 @@ void MainWindow::AddShortcuts() {
     next->setObjectName("FindNextCommand");
     connect(next, &QShortcut::activated, this,
             [this] { Post(AnalyzerEvent::Menu(kFindNextCommand)); });
+    auto* hotSpots = new QShortcut(QKeySequence(Qt::Key_F4), this);
+    hotSpots->setObjectName("HotSpotsCommand");
+    connect(hotSpots, &QShortcut::activated, this,
+            [this] { Post(AnalyzerEvent::Menu(kHotSpotsCommand)); });
 }
 
 void MainWindow::DisableReportButton() {

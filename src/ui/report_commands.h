@@ -48,6 +48,11 @@ std::int32_t AskThreshold(Requesters& requesters, const std::string& prompt);
 inline constexpr const char* kMaxHitsPrompt = "Enter max-hits for full-red:";
 inline constexpr const char* kMaxTimePrompt = "Enter max-time for full-red:";
 
+// What "Compare with..." says when no run is loaded to compare with.
+inline constexpr const char* kCompareWithoutRunMessage =
+    "Load a run first: Compare with... sets the run it is opened on (old) against the loaded "
+    "run (new).";
+
 // Where the three controls above the report go: the hits button over the "Hits" column,
 // the mode list and the time button each over half of the "Time (ms)" column.
 struct ColumnButtonsPlace {

@@ -232,7 +232,25 @@ void MainWindowTest::actionsMenuAndShortcuts() {
         keys << shortcut->key().toString() + "=" + shortcut->objectName();
     }
     keys.sort();
-    QCOMPARE(keys, (QStringList{"Ctrl+F=FindCommand", "F3=FindNextCommand"}));
+    QCOMPARE(keys, (QStringList{"Ctrl+F=FindCommand", "F3=FindNextCommand", "F4=HotSpotsCommand"}));
+    // The report's context menu holds the hot spots, and nothing of the actions menu.
+    QMenu* reportMenu = f.Window().ReportMenu();
+    QVERIFY(reportMenu);
+    QCOMPARE(reportMenu->actions().size(), 1);
+    QCOMPARE(reportMenu->actions().front()->text(), QString("Hot spots\tF4"));
+    QCOMPARE(reportMenu->actions().front()->data().toInt(), int{kHotSpotsCommand});
+    QCOMPARE(f.Window().List(kReportList)->contextMenuPolicy(), Qt::CustomContextMenu);
+    // The run list's context menu holds the comparison with the loaded run, and only that.
+    QMenu* runMenu = f.Window().RunMenu();
+    QVERIFY(runMenu);
+    QCOMPARE(runMenu->actions().size(), 1);
+    QCOMPARE(runMenu->actions().front()->text(), QString::fromUtf8("Compare with\u2026"));
+    QCOMPARE(runMenu->actions().front()->data().toInt(), int{kCompareCommand});
+    QCOMPARE(f.Window().List(kRunList)->contextMenuPolicy(), Qt::CustomContextMenu);
+    // The other lists keep the default.
+    for (const int id : {kSourceFileList, kThreadList}) {
+        QCOMPARE(f.Window().List(id)->contextMenuPolicy(), Qt::DefaultContextMenu);
+    }
 }
 
 void MainWindowTest::resizingFollowsTheRules_data() {
