@@ -89,7 +89,8 @@ class ScriptedProgram {
         options.ProbesForX86 = false;
         options.MonitoringRuntimeText = settings.MonitoringRuntimeText;
         options.TempFolder = *folder;
-        const InstrumentedTexts texts = InstrumentProgram(program_, options);
+        InstrumentedTexts texts = InstrumentProgram(program_, options);
+        lineOutputs_ = std::move(texts.LineOutputs);
         if (texts.ProgramInfo != information_ ||
             texts.Program != ReadFileBytes(settings.TargetPath)) {
             throw std::runtime_error("the replayed program is not the one build mode built");
@@ -127,12 +128,14 @@ class ScriptedProgram {
     }
 
   private:
-    const LineOfCode& Find(const ScriptedLine& step) const {
+    // The index of the line in the program (and in its outputs).
+    std::size_t Find(const ScriptedLine& step) const {
         int occurrence = step.Occurrence;
-        for (const LineOfCode& line : program_.LinesOfCode) {
+        for (std::size_t index = 0; index < program_.LinesOfCode.size(); ++index) {
+            const LineOfCode& line = program_.LinesOfCode[index];
             if (FileNameOf(line.SourceFileId) == step.File && Trim(line.Code, " \t") == step.Code &&
                 --occurrence == 0) {
-                return line;
+                return index;
             }
         }
         throw std::runtime_error("no line " + step.File + ": " + step.Code);
@@ -149,11 +152,11 @@ class ScriptedProgram {
 
     // Every probe of the line in order; its own time and its calls in its first statement.
     void Run(const ScriptedLine& step) {
-        const LineOfCode& line = Find(step);
+        const std::vector<std::string>& outputs = lineOutputs_.at(Find(step));
         for (int time = 0; time < step.Times; ++time) {
             bool probed = false;
             bool first = true;
-            for (const std::string& element : line.OutputLines) {
+            for (const std::string& element : outputs) {
                 if (const std::optional<ProbeCall> probe = ParseProbeText(element)) {
                     const std::int64_t frame = 0x7FFE0000 - 0x40 * depth_;
                     if (probe->Kind == ProbeKind::Start) {
@@ -183,6 +186,7 @@ class ScriptedProgram {
     }
 
     ProgramInfo program_;
+    std::vector<std::vector<std::string>> lineOutputs_;
     std::string information_;
     RunRecorder* recorder_ = nullptr;
     std::int64_t clock_ = 0;
