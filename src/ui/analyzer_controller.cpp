@@ -15,10 +15,31 @@
 namespace tickscope {
 
 AnalyzerController::AnalyzerController(AnalyzerParts parts)
-    : parts_(parts), heat_(parts.Window, settings_, run_), gate_(&parts.Window) {}
+    : parts_(parts), heat_(parts.Window, settings_, run_), gate_(&parts.Window) {
+    parts_.Window.List(kReportList)->Model().SetToolTips([this](std::size_t row) {
+        return heat_.ReportToolTip(row);
+    });
+    parts_.Window.List(kSourceFileList)->Model().SetToolTips([this](std::size_t row) {
+        return SourceFileToolTip(run_, row);
+    });
+    parts_.Window.List(kThreadList)->Model().SetToolTips([this](std::size_t row) {
+        return ThreadToolTip(run_, row);
+    });
+}
+
+AnalyzerController::~AnalyzerController() {
+    for (const int id : {kReportList, kSourceFileList, kThreadList}) {
+        if (ListView* list = parts_.Window.List(id)) {
+            list->Model().SetToolTips(nullptr);
+        }
+    }
+}
 
 bool AnalyzerController::Dispatch(const AnalyzerEvent& event) {
     if (running_) {
+        if (event.Kind == EventKind::WindowClosed) {
+            closeRequested_ = true;
+        }
         return false;
     }
     running_ = true;
@@ -38,7 +59,7 @@ bool AnalyzerController::Dispatch(const AnalyzerEvent& event) {
         break;
     }
     parts_.Window.AlignColumnButtons();
-    if (event.Kind == EventKind::WindowClosed) {
+    if (event.Kind == EventKind::WindowClosed || closeRequested_) {
         finished_ = true;
     }
     gate_.Open();
@@ -49,8 +70,10 @@ bool AnalyzerController::Dispatch(const AnalyzerEvent& event) {
 void AnalyzerController::OnControl(const AnalyzerEvent& event) {
     switch (event.Id) {
     case kProgramCombo:
+        // Choosing the program whose runs are listed again changes nothing.
         if (event.Type == ControlEventType::Change &&
-            parts_.Window.Lists().ProgramCombo.Selected >= 0) {
+            parts_.Window.Lists().ProgramCombo.Selected >= 0 &&
+            parts_.Window.Lists().ProgramCombo.Selected != listedProgram_) {
             ChooseProgramCommand();
         }
         break;
@@ -109,6 +132,7 @@ void AnalyzerController::OnMenu(int id) {
 
 void AnalyzerController::ChooseProgramCommand() {
     AnalyzerLists& lists = parts_.Window.Lists();
+    listedProgram_ = lists.ProgramCombo.Selected;
     listedRuns_ = RunsOfProgram(parts_.Catalogue, lists.ProgramCombo.SelectedText());
     ShowRuns(lists, listedRuns_);
     heat_.ForgetHeats();

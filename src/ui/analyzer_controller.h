@@ -31,8 +31,11 @@ struct AnalyzerParts {
 class AnalyzerController {
   public:
     explicit AnalyzerController(AnalyzerParts parts);
+    ~AnalyzerController();
 
-    // Runs one event; false when it was dropped because a command was still running.
+    // Runs one event; false when it was dropped because a command was still running. A
+    // window-closed event that arrives while a command runs (a run loads) is kept: the
+    // analyzer finishes when that command has ended.
     bool Dispatch(const AnalyzerEvent& event);
     // True after the window-closed event.
     bool Finished() const { return finished_; }
@@ -60,8 +63,10 @@ class AnalyzerController {
     InputGate gate_;
     // The runs listed in the run list, row by row, and the one loaded.
     std::vector<const RunRecord*> listedRuns_;
+    int listedProgram_ = -1; // the entry of the program list whose runs are listed
     const RunRecord* loaded_ = nullptr;
     bool running_ = false;
+    bool closeRequested_ = false;
     bool finished_ = false;
 };
 

@@ -67,14 +67,23 @@ MainWindow::MainWindow(AnalyzerLists& lists) : QWidget(nullptr), lists_(lists) {
     });
     ListView* report = AddList(kReportList, lists_.ReportList, true, {280, 35, 490, 480});
     report->setShowGrid(true);
-    AddList(kSourceFileList, lists_.SourceFileList, false, {20, 170, 245, 100});
+    // The three controls above the columns follow a column border while it is dragged.
+    connect(report->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this] { AlignColumnButtons(); });
+    ListView* sourceFiles =
+        AddList(kSourceFileList, lists_.SourceFileList, false, {20, 170, 245, 100});
+    // Long paths lose their middle: the file names of one project stay apart.
+    sourceFiles->setTextElideMode(Qt::ElideMiddle);
     AddList(kThreadList, lists_.ThreadList, false, {20, 310, 245, 130});
     AddFrame(kRunsFrame, "Tickscoped Runs", {10, 10, 265, 130});
     AddFrame(kSourceFilesFrame, "Source Files", {10, 150, 265, 130});
     AddFrame(kThreadsFrame, "Threads", {10, 290, 265, 160});
     AddFrame(kActionsFrame, "Actions", {10, 460, 265, 55});
     AddCombo(kProgramCombo, {20, 30, 245, 20});
-    AddList(kRunList, lists_.RunList, false, {20, 55, 245, 75});
+    ListView* runs = AddList(kRunList, lists_.RunList, false, {20, 55, 245, 75});
+    // Enter on a run loads it, as a click does.
+    connect(runs, &ListView::EnterPressed, this,
+            [this] { Post(AnalyzerEvent::Control(kRunList, ControlEventType::LeftClick)); });
     AddButton(kReportButton, "Report", {20, 485, 60, 20});
     AddButton(kActionsButton, "...", {281, 15, 21, 20});
     AddButton(kRefreshButton, "Refresh", {86, 485, 54, 20});

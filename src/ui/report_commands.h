@@ -25,10 +25,15 @@ struct AnalyzerSettings {
     std::int32_t MaxTimeForFullRed = 0;
 };
 
-// First row from `startRow` on whose code cell, lower-cased, contains `lowerText`; -1 if none.
+// Whether a code cell, read as the window shows it (UTF-8 where its bytes are valid UTF-8,
+// Windows-1252 otherwise) and with A-Z lower-cased, contains `lowerText` (UTF-8, lower case).
+bool CodeContains(const std::string& code, const std::string& lowerText);
+
+// First row from `startRow` on whose code cell contains `lowerText` (CodeContains); -1 if
+// none.
 int FindInCode(const ListData& report, const std::string& lowerText, int startRow);
 
-// Asks for a text and marks the first matching row of the report yellow, selecting it.
+// Asks for a text (UTF-8) and marks the first matching row of the report yellow, selecting it.
 // Returns the selected row, or -1 when the selection was left alone.
 int FindCommand(ListData& report, FindState& state, Requesters& requesters);
 // Continues the last search after its last match; after a miss it starts again at row 0.

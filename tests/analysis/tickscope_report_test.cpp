@@ -33,7 +33,10 @@ TEST(ReportOutputTest, FieldsAreEscaped) {
         {"tab\t", "tab\t", "\"tab\\t\""},
         {std::string("nul\0x", 5), std::string("nul\0x", 5), "\"nul\\u0000x\""},
         {"\x01\x1F\x7F", "\x01\x1F\x7F", "\"\\u0001\\u001f\\u007f\""},
-        {"caf\xE9 \xFF\x80", "caf\xE9 \xFF\x80", "\"caf\\u00e9 \\u00ff\\u0080\""},
+        // JSON is UTF-8: valid UTF-8 as it is, other text read as Windows-1252.
+        {"caf\xE9 \xFF\x80", "caf\xE9 \xFF\x80", "\"caf\xC3\xA9 \xC3\xBF\xE2\x82\xAC\""},
+        {"\xC3\xA9t\xC3\xA9\x7F", "\xC3\xA9t\xC3\xA9\x7F", "\"\xC3\xA9t\xC3\xA9\\u007f\""},
+        {"f\xFCr\r", "\"f\xFCr\r\"", "\"f\xC3\xBCr\\r\""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CsvField(c.Text), c.Csv) << c.Text;
@@ -214,7 +217,7 @@ TEST_F(ReportToolTest, JsonHoldsLinesAndThreads) {
         "{\"file\": 1, \"line\": 2, \"hits\": 2, \"time_ms\": 0.0004, \"hits_heat\": 255, "
         "\"time_heat\": 102, \"code\": \"x = Val(\\\"1,2\\\")\"}",
         "{\"file\": 1, \"line\": 6, \"hits\": null, \"time_ms\": null, \"hits_heat\": null, "
-        "\"time_heat\": null, \"code\": \"s$ = \\\"caf\\u00e9\\u0001\\\"\"}",
+        "\"time_heat\": null, \"code\": \"s$ = \\\"caf\xC3\xA9\\u0001\\\"\"}",
     };
     for (const auto& part : expectedParts) {
         EXPECT_NE(result.Out.find(part), std::string::npos) << part << "\n" << result.Out;
