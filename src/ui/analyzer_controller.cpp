@@ -2,6 +2,7 @@
 
 #include "analysis/run_loading.h"
 #include "ui/action_menu.h"
+#include "ui/hot_spots_window.h"
 #include "ui/list_view.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
@@ -32,6 +33,9 @@ AnalyzerController::~AnalyzerController() {
         if (ListView* list = parts_.Window.List(id)) {
             list->Model().SetToolTips(nullptr);
         }
+    }
+    if (hotSpots_) {
+        hotSpots_->SetEventHandler(nullptr); // the window may outlive the controller
     }
 }
 
@@ -81,10 +85,19 @@ void AnalyzerController::OnControl(const AnalyzerEvent& event) {
         parts_.Window.ShowActionsMenu();
         break;
     case kModeCombo:
-    case kRefreshButton:
     case kReportList:
+        heat_.RefreshReport();
+        break;
+    case kRefreshButton:
     case kThreadList:
         heat_.RefreshReport();
+        RefreshHotSpots();
+        break;
+    case kHotSpotLineList:
+    case kHotSpotProcedureList:
+        if (event.Type == ControlEventType::DoubleClick && hotSpots_) {
+            ShowLineInReport(hotSpots_->ChosenLine(event.Id));
+        }
         break;
     case kRunList:
         if (event.Type == ControlEventType::LeftClick &&
@@ -107,6 +120,10 @@ void AnalyzerController::OnControl(const AnalyzerEvent& event) {
 }
 
 void AnalyzerController::OnMenu(int id) {
+    if (id == kHotSpotsCommand) {
+        HotSpotsCommand();
+        return;
+    }
     ListData& report = parts_.Window.Lists().ReportList;
     ListView* reportView = parts_.Window.List(kReportList);
     const int remembered = report.FirstSelectedRow();
@@ -135,6 +152,8 @@ void AnalyzerController::ChooseProgramCommand() {
     listedProgram_ = lists.ProgramCombo.Selected;
     listedRuns_ = RunsOfProgram(parts_.Catalogue, lists.ProgramCombo.SelectedText());
     ShowRuns(lists, listedRuns_);
+    runListed_ = false;
+    RefreshHotSpots();
     heat_.ForgetHeats();
     ShowListsFromData();
     if (!listedRuns_.empty()) {
@@ -161,9 +180,11 @@ void AnalyzerController::LoadRunCommand() {
         loaded_ = nullptr;
         ShowLoadedRun(lists, run_);
     }
+    runListed_ = loaded_ != nullptr;
     heat_.ForgetHeats();
     ShowListsFromData();
     heat_.RefreshReport();
+    RefreshHotSpots();
     FocusReport();
     for (const std::string& message :
          {LoadFailureMessage(run_), IncompleteInvocationsMessage(run_)}) {
@@ -181,6 +202,41 @@ void AnalyzerController::ThresholdCommand(bool hits) {
     parts_.Window.Button(hits ? kHitsScaleButton : kTimeScaleButton)
         ->setText(ToQt(ThresholdCaption(value)));
     heat_.RefreshReport();
+}
+
+HotSpotsWindow* AnalyzerController::HotSpots() const {
+    return hotSpots_.data();
+}
+
+void AnalyzerController::HotSpotsCommand() {
+    if (!hotSpots_) {
+        hotSpots_ = new HotSpotsWindow(&parts_.Window); // the main window owns it
+        hotSpots_->SetEventHandler([this](const AnalyzerEvent& event) { return Dispatch(event); });
+    }
+    hotSpots_->show();
+    RefreshHotSpots();
+    hotSpots_->raise();
+    hotSpots_->activateWindow();
+}
+
+void AnalyzerController::RefreshHotSpots() {
+    if (!hotSpots_ || !hotSpots_->isVisible()) {
+        return; // computed when it opens
+    }
+    if (runListed_) {
+        hotSpots_->Show(run_, ThreadChecksOf(parts_.Window.Lists().ThreadList));
+    } else {
+        hotSpots_->Clear();
+    }
+}
+
+void AnalyzerController::ShowLineInReport(std::int32_t lineId) {
+    ListData& report = parts_.Window.Lists().ReportList;
+    if (lineId < 1 || static_cast<std::size_t>(lineId) > report.RowCount()) {
+        return;
+    }
+    report.SelectOnly(lineId - 1);
+    parts_.Window.List(kReportList)->ShowSelectionFromData(); // and scrolls to it
 }
 
 void AnalyzerController::ShowListsFromData() {

@@ -11,8 +11,11 @@
 #include "ui/resize_rules.h"
 #include "ui/ui_ids.h"
 
+#include <QPointer>
+
 namespace tickscope {
 
+class HotSpotsWindow;
 class MainWindow;
 
 // What the event loop works with; all of it outlives the controller.
@@ -46,6 +49,8 @@ class AnalyzerController {
     HeatView& Heat() { return heat_; }
     // The record of the run shown, nullptr before the first load.
     const RunRecord* LoadedRecord() const { return loaded_; }
+    // The hot spots tool window, nullptr until it is first opened.
+    HotSpotsWindow* HotSpots() const;
 
   private:
     void OnControl(const AnalyzerEvent& event);
@@ -53,6 +58,11 @@ class AnalyzerController {
     void ChooseProgramCommand();
     void LoadRunCommand();
     void ThresholdCommand(bool hits);
+    void HotSpotsCommand();
+    // Shows the run's hot spots for the thread checks if the window is open.
+    void RefreshHotSpots();
+    // Selects a line's row in the report and scrolls it into view.
+    void ShowLineInReport(std::int32_t lineId);
     void ShowListsFromData();
     void FocusReport();
 
@@ -65,6 +75,8 @@ class AnalyzerController {
     std::vector<const RunRecord*> listedRuns_;
     int listedProgram_ = -1; // the entry of the program list whose runs are listed
     const RunRecord* loaded_ = nullptr;
+    bool runListed_ = false; // the report lists the lines of run_
+    QPointer<HotSpotsWindow> hotSpots_;
     bool running_ = false;
     bool closeRequested_ = false;
     bool finished_ = false;

@@ -69,6 +69,7 @@ bool AnalyzerSession::Open(const std::string& homeFolder) {
     window_->ShowCombo(kProgramCombo);
     window_->FillModeCombo();
     window_->CreateActionsMenu();
+    window_->CreateReportMenu();
     window_->AddShortcuts();
     window_->DisableReportButton();
 

@@ -180,6 +180,21 @@ void MainWindow::CreateActionsMenu() {
     }
 }
 
+void MainWindow::CreateReportMenu() {
+    reportMenu_ = new QMenu(this);
+    reportMenu_->setObjectName("ReportMenu");
+    reportMenu_->setProperty("menuId", int{kReportMenu});
+    QAction* hotSpots = reportMenu_->addAction("Hot spots\tF4");
+    hotSpots->setData(int{kHotSpotsCommand});
+    connect(hotSpots, &QAction::triggered, this,
+            [this] { Post(AnalyzerEvent::Menu(kHotSpotsCommand)); });
+    ListView* report = List(kReportList);
+    report->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(report, &QWidget::customContextMenuRequested, this, [this, report](const QPoint& at) {
+        reportMenu_->popup(report->viewport()->mapToGlobal(at));
+    });
+}
+
 void MainWindow::AddShortcuts() {
     auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
     find->setObjectName("FindCommand");
@@ -188,6 +203,10 @@ void MainWindow::AddShortcuts() {
     next->setObjectName("FindNextCommand");
     connect(next, &QShortcut::activated, this,
             [this] { Post(AnalyzerEvent::Menu(kFindNextCommand)); });
+    auto* hotSpots = new QShortcut(QKeySequence(Qt::Key_F4), this);
+    hotSpots->setObjectName("HotSpotsCommand");
+    connect(hotSpots, &QShortcut::activated, this,
+            [this] { Post(AnalyzerEvent::Menu(kHotSpotsCommand)); });
 }
 
 void MainWindow::DisableReportButton() {

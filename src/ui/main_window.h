@@ -58,6 +58,8 @@ class MainWindow : public QWidget {
     void HideBirdsViewHelper();
     void FillModeCombo();
     void CreateActionsMenu();
+    // The report's context menu: the hot spots.
+    void CreateReportMenu();
     void AddShortcuts();
     void DisableReportButton();
 
@@ -68,6 +70,7 @@ class MainWindow : public QWidget {
     QPushButton* Button(int id) const;
     BirdsViewLabel* BirdsViewImage() const { return birdsView_; }
     QMenu* ActionsMenu() const { return actionsMenu_; }
+    QMenu* ReportMenu() const { return reportMenu_; }
     AnalyzerLists& Lists() { return lists_; }
 
     // Shows a drop-down list's entries and selection as its ComboData holds them.
@@ -94,6 +97,7 @@ class MainWindow : public QWidget {
     std::map<int, QPointer<QWidget>> controls_;
     BirdsViewLabel* birdsView_ = nullptr;
     QMenu* actionsMenu_ = nullptr;
+    QMenu* reportMenu_ = nullptr;
 };
 
 } // namespace tickscope

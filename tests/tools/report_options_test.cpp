@@ -48,6 +48,9 @@ TEST_P(ReportOptionsTest, ReadsTheOptions) {
     EXPECT_EQ(got.MaxHits, want.MaxHits);
     EXPECT_EQ(got.MaxTime, want.MaxTime);
     EXPECT_EQ(got.Output, want.Output);
+    EXPECT_EQ(got.Layout.Table, want.Layout.Table);
+    EXPECT_EQ(got.Layout.Order, want.Layout.Order);
+    EXPECT_EQ(got.Layout.Top, want.Layout.Top);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -88,6 +91,21 @@ INSTANTIATE_TEST_SUITE_P(
                       GoodCase{"ThreadsListAfterTheRun",
                                {"r.tkr", "--threads-list"},
                                Run("r.tkr", [](auto& o) { o.What = Command::ThreadsList; })},
+                      GoodCase{"ProceduresRankedAndCut",
+                               {"r.tkr", "--by", "procedure", "--sort=calls", "--top", "3"},
+                               Run("r.tkr",
+                                   [](auto& o) {
+                                       o.Layout.Table = ReportTable::Procedures;
+                                       o.Layout.Order = ReportOrder::Calls;
+                                       o.Layout.Top = 3;
+                                   })},
+                      GoodCase{"LinesBySelfTime",
+                               {"--by=line", "--sort", "self", "r.tkr", "--top=1"},
+                               Run("r.tkr",
+                                   [](auto& o) {
+                                       o.Layout.Order = ReportOrder::Self;
+                                       o.Layout.Top = 1;
+                                   })},
                       GoodCase{"DashIsARunFile", {"-"}, Run("-")},
                       GoodCase{
                           "List", {"--list"}, Run("", [](auto& o) { o.What = Command::List; })}),
@@ -146,7 +164,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"ValueOnThreadsList", {"--threads-list=1", "r"}, "threads-list"},
         BadCase{"ListWithARun", {"--list", "r"}, "--list takes no run file"},
         BadCase{"ListAndThreadsList", {"--list", "--threads-list"}, "--threads-list"},
-        BadCase{"ThreadsListWithoutRun", {"--threads-list"}, "no run file given"}),
+        BadCase{"ThreadsListWithoutRun", {"--threads-list"}, "no run file given"},
+        BadCase{"UnknownTable", {"r", "--by", "file"}, "unknown table: file (line or procedure)"},
+        BadCase{"UnknownOrder",
+                {"r", "--sort", "name"},
+                "unknown order: name (time, self, hits or calls)"},
+        BadCase{"TopOfNone", {"r", "--top", "0"}, "bad row count for --top: 0"},
+        BadCase{"TopNegative", {"r", "--top=-2"}, "bad row count for --top: -2"},
+        BadCase{"TopNotANumber", {"r", "--top", "ten"}, "bad row count for --top: ten"}),
     [](const auto& info) { return info.param.Name; });
 
 TEST(ReportOptionsTest, HelpListsEveryOptionAndChoice) {
@@ -156,12 +181,15 @@ TEST(ReportOptionsTest, HelpListsEveryOptionAndChoice) {
         EXPECT_EQ(parsed.ExitCode, kExitOk);
         EXPECT_EQ(parsed.Err, "");
         EXPECT_EQ(parsed.Out.rfind("usage: tickscope-report RUN.tkr", 0), 0u) << parsed.Out;
-        for (const char* option : {"--mode", "--threads ", "--max-hits", "--max-time", "--format",
-                                   "--threads-list", "--list", "--help", "--version"}) {
+        for (const char* option :
+             {"--mode", "--threads ", "--max-hits", "--max-time", "--format", "--threads-list",
+              "--list", "--help", "--version", "--by", "--sort", "--top N"}) {
             EXPECT_NE(parsed.Out.find(option), std::string::npos) << option << "\n" << parsed.Out;
         }
         EXPECT_NE(parsed.Out.find("all|avg|max|min"), std::string::npos) << parsed.Out;
         EXPECT_NE(parsed.Out.find("text|csv|json"), std::string::npos) << parsed.Out;
+        EXPECT_NE(parsed.Out.find("line|procedure"), std::string::npos) << parsed.Out;
+        EXPECT_NE(parsed.Out.find("time|self|hits|calls"), std::string::npos) << parsed.Out;
     }
 }
 

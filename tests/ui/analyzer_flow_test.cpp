@@ -1,6 +1,7 @@
 // The analyzer driven like a user on the example runs: choosing the program and a run,
 // check boxes, the actions menu, thresholds, Find, and a dialog that blocks the window.
 #include "common/temp_folder.h"
+#include "loaded_session.h"
 #include "runfiles/entry_record.h"
 #include "runfiles/program_info_file.h"
 #include "runfiles/run_information.h"
@@ -28,78 +29,13 @@
 #include <new>
 
 using namespace tickscope;
+using tickscope::testing::kExamples;
+using tickscope::testing::Loaded;
 using tickscope::testing::ScriptedChooser;
 using tickscope::testing::ScriptedRequesters;
 using tickscope::testing::TempFolder;
 
 namespace {
-const std::string kExamples = std::string(TICKSCOPE_SOURCE_DIR) + "/examples/home/Tickscope";
-
-// The example runs in a fresh home folder, the program chosen and its newest run loaded.
-struct Loaded {
-    TempFolder home;
-    ScriptedRequesters requesters;
-    ScriptedChooser scripted;
-    DialogListChooser dialogs;
-    AnalyzerSession session;
-
-    // `otherProgram` adds an older run of a second program, "other.pb".
-    explicit Loaded(bool realDialogs = false, bool load = true, bool otherProgram = false)
-        : session(requesters, realDialogs ? static_cast<ListChooser&>(dialogs) : scripted) {
-        std::filesystem::create_directories(home.Path() / "Tickscope");
-        for (const auto& entry : std::filesystem::directory_iterator(kExamples)) {
-            std::filesystem::copy(entry.path(),
-                                  home.Path() / "Tickscope" / entry.path().filename());
-        }
-        if (otherProgram) {
-            home.Write("Tickscope/1000000000-1.tkr",
-                       "[PRE-PROGRAMINFOS]\r\nPath = C:\\tools\\other.pb\r\n");
-        }
-        if (!session.Open(home.Folder())) {
-            return;
-        }
-        dialogs.SetParent(&Window());
-        Window().activateWindow();
-        emit Window().Combo(kProgramCombo)->activated(0);
-        if (load) {
-            ClickRow(kRunList, 0);
-        }
-    }
-    MainWindow& Window() { return session.Window(); }
-    ListView& List(int id) { return *Window().List(id); }
-    ListData& Rows(int id) { return List(id).Data(); }
-    void ClickRow(int id, int row) {
-        ListView& list = List(id);
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                          list.visualRect(list.Model().index(row, 1)).center());
-    }
-    bool Menu(int id) { return session.Controller().Dispatch(AnalyzerEvent::Menu(id)); }
-    int CheckedRows() {
-        int checked = 0;
-        for (const ListRow& row : Rows(kReportList).Rows) {
-            checked += row.Checked;
-        }
-        return checked;
-    }
-    QColor Background(int row, int column) {
-        ListModel& model = List(kReportList).Model();
-        return model.data(model.index(row, column), Qt::BackgroundRole).value<QColor>();
-    }
-    int RowWithMostHits() {
-        int best = -1;
-        long long most = -1;
-        const ListData& report = Rows(kReportList);
-        for (std::size_t i = 0; i < report.RowCount(); ++i) {
-            const std::string& hits = report.CellText(i, kHitsColumn);
-            if (!hits.empty() && std::stoll(hits) > most) {
-                most = std::stoll(hits);
-                best = static_cast<int>(i);
-            }
-        }
-        return best;
-    }
-};
-
 // A controller of the fixture's window that loads runs with the given progress sink, and
 // takes the window's events from now on.
 struct ControllerWith {

@@ -232,7 +232,14 @@ void MainWindowTest::actionsMenuAndShortcuts() {
         keys << shortcut->key().toString() + "=" + shortcut->objectName();
     }
     keys.sort();
-    QCOMPARE(keys, (QStringList{"Ctrl+F=FindCommand", "F3=FindNextCommand"}));
+    QCOMPARE(keys, (QStringList{"Ctrl+F=FindCommand", "F3=FindNextCommand", "F4=HotSpotsCommand"}));
+    // The report's context menu holds the hot spots, and nothing of the actions menu.
+    QMenu* reportMenu = f.Window().ReportMenu();
+    QVERIFY(reportMenu);
+    QCOMPARE(reportMenu->actions().size(), 1);
+    QCOMPARE(reportMenu->actions().front()->text(), QString("Hot spots\tF4"));
+    QCOMPARE(reportMenu->actions().front()->data().toInt(), int{kHotSpotsCommand});
+    QCOMPARE(f.Window().List(kReportList)->contextMenuPolicy(), Qt::CustomContextMenu);
 }
 
 void MainWindowTest::resizingFollowsTheRules_data() {

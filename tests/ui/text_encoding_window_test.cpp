@@ -209,7 +209,8 @@ void TextEncodingWindowTest::jsonIsUtf8() {
     const ReportFigures figures =
         ComputeReportFigures(run->Analysis, threads,
                              LineChecks(run->Program.LinesOfCode.size(), true), TimeMode::All, {});
-    const std::string json = JsonReport({*run, threads, figures, {}, run_->runFile});
+    const RunProfile profile = ComputeRunProfile(run->Analysis, run->Program, threads);
+    const std::string json = JsonReport({*run, threads, figures, profile, {}, run_->runFile});
     QVERIFY(IsValidUtf8(json));
     for (const char* text : {"Grüße aus München", "Fichier français d'avant l'UTF-8 : été, naïve",
                              "à la mer – Grüße", "texte + \\\" ™\\\"", "/Übungen/gruesse.pb"}) {

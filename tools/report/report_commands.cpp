@@ -5,6 +5,7 @@
 #include "analysis/report_output.h"
 #include "analysis/run_catalogue.h"
 #include "analysis/run_loading.h"
+#include "analysis/run_profile.h"
 #include "platform/file_reading.h"
 #include "platform/platform.h"
 #include "runfiles/run_information.h"
@@ -120,7 +121,9 @@ int ReportRun(const ReportOptions& options) {
     const HeatScale scale{options.MaxHits, options.MaxTime};
     const ReportFigures figures =
         ComputeReportFigures(run->Analysis, threads, lines, options.Mode, scale);
-    return Write(Render(options.Output, RunReport{*run, threads, figures, scale, options.RunFile}));
+    const RunProfile profile = ComputeRunProfile(run->Analysis, run->Program, threads);
+    return Write(Render(options.Output, RunReport{*run, threads, figures, profile, scale,
+                                                  options.RunFile, options.Layout}));
 }
 
 } // namespace

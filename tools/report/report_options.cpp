@@ -136,6 +136,22 @@ struct CommandLine {
                      "Milliseconds that give full red (0: the largest)");
         AddChoice(App, "--format", "format", options.Output, kFormats,
                   "Output: a table, CSV records or JSON");
+        AddChoice(App, "--by", "table", options.Layout.Table, kTables,
+                  "One row per line of code or per procedure");
+        AddChoice(App, "--sort", "order", options.Layout.Order, kOrders,
+                  "Text rows by time, self time, hits or calls, largest first");
+        App.add_option_function<std::string>(
+               "--top",
+               [&options](const std::string& text) {
+                   const std::optional<std::int32_t> count = ParseDecimalInt32(text);
+                   if (!count || *count < 1) {
+                       throw CLI::ValidationError("bad row count for --top: " + text +
+                                                  " (1 or more)");
+                   }
+                   options.Layout.Top = static_cast<std::size_t>(*count);
+               },
+               "Only the N rows that rank first (by --sort, or time)")
+            ->type_name("N");
     }
 };
 

@@ -5,6 +5,7 @@
 // (it shows in --help by itself), and its use in report_commands.cpp. To add an output
 // format: a Format value, its name in kFormats, and its case in report_commands.cpp.
 
+#include "analysis/report_output.h"
 #include "analysis/time_mode.h"
 
 #include <array>
@@ -41,6 +42,18 @@ inline constexpr std::array<NamedValue<Format>, 3> kFormats = {{
     {"json", Format::Json},
 }};
 
+inline constexpr std::array<NamedValue<ReportTable>, 2> kTables = {{
+    {"line", ReportTable::Lines},
+    {"procedure", ReportTable::Procedures},
+}};
+
+inline constexpr std::array<NamedValue<ReportOrder>, 4> kOrders = {{
+    {"time", ReportOrder::Time},
+    {"self", ReportOrder::Self},
+    {"hits", ReportOrder::Hits},
+    {"calls", ReportOrder::Calls},
+}};
+
 inline constexpr std::array<NamedValue<TimeMode>, 4> kModes = {{
     {TimeModeName(TimeMode::All), TimeMode::All},
     {TimeModeName(TimeMode::Avg), TimeMode::Avg},
@@ -57,6 +70,7 @@ struct ReportOptions {
     int MaxHits = 0;                                  // --max-hits, read like the window's
     int MaxTime = 0;                                  // --max-time, prompts for full red
     Format Output = Format::Text;                     // --format
+    ReportLayout Layout;                              // --by, --sort, --top
 };
 
 // The outcome of reading the arguments: the options to run with, or a text to print and the
