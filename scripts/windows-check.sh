@@ -21,6 +21,10 @@ fi
 
 shim="$(mktemp -d)"
 trap 'rm -rf "$shim"' EXIT
+# The version header that the build generates from project(VERSION ...).
+version=$(sed -n 's/^project(Tickscope VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+sed -e "s/@PROJECT_VERSION@/$version/" -e "s/@PROJECT_VERSION_TWEAK@/${version##*.}/" \
+    cmake/tickscope_version.h.in > "$shim/tickscope_version.h"
 ln -s /usr/include/pcre2.h "$shim/pcre2.h"
 ln -s /usr/include/utf8cpp/utf8.h "$shim/utf8.h"
 ln -s /usr/include/utf8cpp/utf8 "$shim/utf8"
