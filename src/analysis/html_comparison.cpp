@@ -14,8 +14,8 @@ namespace tickscope {
 
 namespace {
 
-// The colour of a change: slower red, faster green, as strong as the change is against the
-// largest change of its table; none for no change.
+// The colour of a change: from white, slower towards red and faster towards green, as
+// strong as the change is against the largest change of its table; none for no change.
 struct ChangeColour {
     double Largest = 0.0; // milliseconds
 
@@ -24,17 +24,22 @@ struct ChangeColour {
         const int red = HeatRed(std::fabs(ReportedMilliseconds(delta)), Largest);
         return delta > 0 ? std::max(red, 1) : delta < 0 ? -std::max(red, 1) : 0;
     }
-    // The attributes of a change's cell.
+    // The attributes of a change's cell: white text on the stronger half.
     std::string Cell(const std::optional<std::int64_t>& delta) const {
         if (!delta || *delta == 0) {
             return {};
         }
         const int strength = Strength(*delta);
         const int level = std::abs(strength);
-        std::string attributes = strength > 0 ? " class=\"slower\" style=\"background:rgb("
-                                              : " class=\"faster\" style=\"background:rgb(";
-        attributes += strength > 0 ? std::to_string(level) + ",0,0)\""
-                                   : "0," + std::to_string(level) + ",0)\"";
+        const int light = 255 - level;
+        std::string attributes = strength > 0 ? " class=\"slower" : " class=\"faster";
+        attributes += level > 150 ? " strong\"" : "\"";
+        attributes += " style=\"background:rgb(";
+        attributes += strength > 0
+                          ? "255," + std::to_string(light) + "," + std::to_string(light)
+                          : std::to_string(light) + "," + std::to_string(255 - level * 115 / 255) +
+                                "," + std::to_string(light);
+        attributes += ")\"";
         return attributes;
     }
 };

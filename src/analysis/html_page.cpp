@@ -50,7 +50,8 @@ table.code tr.none td.code{color:rgb(100,100,100)}
 table.code td.code.start{color:rgb(0,200,0)}
 table.code td.code.end{color:rgb(200,0,0)}
 tr.target td{outline:2px solid #f0c000}
-td.slower,td.faster{color:#fff}
+td.slower,td.faster{color:#111}
+td.strong{color:#fff}
 .up{color:#b00000}
 .down{color:#007000}
 tr.removed td.code{text-decoration:line-through;color:#777}
@@ -147,6 +148,8 @@ document.addEventListener("click", function (e) {
 
 // --- bird's view -----------------------------------------------------------------------
 var GREY = [100, 100, 100];
+// One band per row, or per several rows, the one of most weight winning: colours are
+// [red, green, blue, weight] per half (hits, time), null for none.
 function drawStrip(canvas, colours) {
   var n = colours.length, h = Math.max(1, Math.min(n, 1500));
   canvas.width = 2;
@@ -156,7 +159,7 @@ function drawStrip(canvas, colours) {
     var y = Math.floor(r * h / n);
     for (var s = 0; s < 2; s++) {
       var c = colours[r][s], b = best[2 * y + s];
-      if (c && (!b || c[0] + c[1] > b[0] + b[1])) best[2 * y + s] = c;
+      if (c && (!b || c[3] > b[3])) best[2 * y + s] = c;
     }
   }
   var ctx = canvas.getContext("2d"), img = ctx.createImageData(2, h);
@@ -191,18 +194,19 @@ function followHash() {
 }
 window.addEventListener("hashchange", followHash);
 
-// --- a comparison: the strips show the change, slower red, faster green ------------------
+// --- a comparison: the strips show the change, slower red, faster green, white for none ---
 if (D.kind === "comparison") {
   document.querySelectorAll(".listing").forEach(function (listing) {
     var colours = Array.prototype.map.call(listing.querySelector("tbody").rows, function (row) {
       var d = row.getAttribute("data-dh");
       if (d === null || d === "") return [null, null];
       d = +d;
-      var c = d > 0 ? [d, 0, 0] : [0, -d, 0];
+      var c = d >= 0 ? [255, 255 - d, 255 - d, d] : [255 + d, 255 + Math.trunc(d * 115 / 255), 255 + d, -d];
       return [c, c];
     });
     drawStrip(listing.querySelector("canvas.strip"), colours);
   });
+  document.querySelectorAll("table.sortable[data-col]").forEach(sortRows);
   followHash();
   return;
 }
@@ -316,7 +320,7 @@ function show() {
     for (var i = 0; i < rows.length; i++) {
       var s = f.sums.get(+rows[i].getAttribute("data-l"));
       if (s) self = W(self + s.self);
-      colours.push(s ? [[s.hitsHeat, 0, 0], [s.timeHeat, 0, 0]] : [null, null]);
+      colours.push(s ? [[s.hitsHeat, 0, 0, s.hitsHeat], [s.timeHeat, 0, 0, s.timeHeat]] : [null, null]);
     }
     d.querySelector(".file-self").textContent = ms(self);
     d.querySelector(".file-percent").textContent = pct(self, f.run);

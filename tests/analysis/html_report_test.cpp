@@ -289,16 +289,19 @@ TEST(HtmlComparisonTest, ChangesAreColouredAndTextsEscaped) {
     EXPECT_NE(page.find(HtmlText(kHostile)), std::string::npos);
     EXPECT_NE(page.find("x$ = &quot;&lt;new&gt;&quot;"), std::string::npos);
     // The largest change (2000 ns either way) is full red and full green, a quarter of it a
-    // quarter as strong.
-    EXPECT_NE(page.find("<td data-v=\"2000\" class=\"slower\" "
+    // quarter as strong (a light green).
+    EXPECT_NE(page.find("<td data-v=\"2000\" class=\"slower strong\" "
                         "style=\"background:rgb(255,0,0)\">+0.002</td><td data-v=\"2000\" "
                         "class=\"up\">+200.00</td>"),
               std::string::npos);
-    EXPECT_NE(page.find("<td data-v=\"-2000\" class=\"faster\" "
-                        "style=\"background:rgb(0,255,0)\">-0.002</td><td data-v=\"-2000\" "
+    EXPECT_NE(page.find("<td data-v=\"-2000\" class=\"faster strong\" "
+                        "style=\"background:rgb(0,140,0)\">-0.002</td><td data-v=\"-2000\" "
                         "class=\"down\">-50.00</td>"),
               std::string::npos);
     EXPECT_NE(page.find("<tr id=\"R2\" class=\"removed\" data-dh=\"-64\">"), std::string::npos);
+    EXPECT_NE(
+        page.find("<td data-v=\"-500\" class=\"faster\" style=\"background:rgb(191,227,191)\">"),
+        std::string::npos);
     // Unchanged: no colour; removed and added rows carry their status.
     EXPECT_NE(page.find("<td data-v=\"0\">0.</td><td data-v=\"0\">0.00</td>"), std::string::npos);
     EXPECT_EQ(Count(page, "<tr id=\"R"), 5u);
