@@ -47,8 +47,8 @@ table.code td.ln{background:rgb(200,200,200);color:rgb(100,100,100)}
 table.code td.heat{color:#fff}
 table.code tr.none td.heat{background:rgb(100,100,100);color:rgb(200,200,200)}
 table.code tr.none td.code{color:rgb(100,100,100)}
-table.code td.code.start{color:rgb(0,200,0)}
-table.code td.code.end{color:rgb(200,0,0)}
+table.code tr td.code.start{color:rgb(0,200,0)}
+table.code tr td.code.end{color:rgb(200,0,0)}
 tr.target td{outline:2px solid #f0c000}
 td.slower,td.faster{color:#111}
 td.strong{color:#fff}
@@ -58,7 +58,7 @@ tr.removed td.code{text-decoration:line-through;color:#777}
 @media (min-width:1000px){
 dl.facts{grid-template-columns:max-content minmax(0,1fr) max-content minmax(0,1fr)}
 .tables{display:grid;grid-template-columns:auto minmax(0,1fr);gap:0 1.25rem;align-items:start}
-.tables .scroll{max-height:42vh}
+.tables .scroll{max-height:30vh}
 }
 @media (max-width:700px){
 body{padding:.5rem;font-size:14px}
