@@ -34,11 +34,14 @@ struct ChangeColour {
         const int light = 255 - level;
         std::string attributes = strength > 0 ? " class=\"slower" : " class=\"faster";
         attributes += level > 150 ? " strong\"" : "\"";
+        const int red = strength > 0 ? 255 : light;
+        const int green = strength > 0 ? light : 255 - level * 115 / 255;
         attributes += " style=\"background:rgb(";
-        attributes += strength > 0
-                          ? "255," + std::to_string(light) + "," + std::to_string(light)
-                          : std::to_string(light) + "," + std::to_string(255 - level * 115 / 255) +
-                                "," + std::to_string(light);
+        attributes += std::to_string(red);
+        attributes += ',';
+        attributes += std::to_string(green);
+        attributes += ',';
+        attributes += std::to_string(light);
         attributes += ")\"";
         return attributes;
     }
@@ -86,11 +89,19 @@ std::string CountedThreads(const RunSummary& run) {
     std::size_t counted = 0;
     for (std::size_t i = 0; i < run.Threads.size(); ++i) {
         if (i < run.CountedThreads.size() && run.CountedThreads[i]) {
-            ids += (counted++ == 0 ? "" : ", ") + std::to_string(run.Threads[i].ThreadId);
+            ids += counted++ == 0 ? "" : ", ";
+            ids += std::to_string(run.Threads[i].ThreadId);
         }
     }
-    return std::to_string(counted) + " of " + std::to_string(run.Threads.size()) +
-           (counted > 0 ? " (" + ids + ")" : std::string());
+    std::string text = std::to_string(counted);
+    text += " of ";
+    text += std::to_string(run.Threads.size());
+    if (counted > 0) {
+        text += " (";
+        text += ids;
+        text += ')';
+    }
+    return text;
 }
 
 void RunFacts(HtmlWriter& out, const char* which, const RunSummary& run) {

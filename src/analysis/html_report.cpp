@@ -64,9 +64,17 @@ void Listing(HtmlWriter& out, const RunReport& report, const std::string& path, 
         fileSelf = WrappingAdd(fileSelf, selfByLine[i]);
     }
     out << "<details class=\"file\" data-f=\"" << std::int64_t{fileId} << "\" data-name=\"";
-    out.Text(path.empty() ? "file " + std::to_string(fileId) : std::string(PathFileName(path)));
+    if (path.empty()) {
+        out << "file " << std::int64_t{fileId};
+    } else {
+        out.Text(PathFileName(path));
+    }
     out << "\"" << (open ? " open" : "") << "><summary><span class=\"path\">";
-    out.Text(path.empty() ? "(file " + std::to_string(fileId) + ")" : path);
+    if (path.empty()) {
+        out << "(file " << std::int64_t{fileId} << ")";
+    } else {
+        out.Text(path);
+    }
     out << "</span><span class=\"figure\">" << static_cast<std::int64_t>(lines.size())
         << " lines, self <span class=\"file-self\">" << FormatMilliseconds(fileSelf)
         << "</span> ms (<span class=\"file-percent\">" << FormatPercent(fileSelf, runNanos)
@@ -112,9 +120,9 @@ void ThreadData(HtmlWriter& out, const RunAnalysis& analysis) {
     out.Json("\"threads\":[");
     for (std::size_t p = 0; p < threads.size(); ++p) {
         const ThreadNode& thread = threads[p];
-        out.Json(p == 0 ? "{" : ",{");
-        out.Json("\"id\":" + std::to_string(thread.ThreadId) +
-                 ",\"root\":" + ExactJsonInteger(thread.RootNanos) + ",\"lines\":[");
+        // Numbers and punctuation need no escaping; strings go through Json.
+        out << (p == 0 ? "{" : ",{") << "\"id\":" << std::int64_t{thread.ThreadId}
+            << ",\"root\":" << ExactJsonInteger(thread.RootNanos) << ",\"lines\":[";
         bool first = true;
         for (const ThreadLineNode& node : thread.Lines) {
             if (node.LineId < 0 || node.LineId >= idCount) {
@@ -136,48 +144,52 @@ void ThreadData(HtmlWriter& out, const RunAnalysis& analysis) {
                 numbers += ',';
             }
             numbers.pop_back();
-            out.Json(numbers);
+            out << numbers;
         }
-        out.Json("],\"calls\":[");
+        out << "],\"calls\":[";
         for (std::size_t c = 0; c < thread.Calls.size(); ++c) {
             const CallFigures& call = thread.Calls[c];
-            out.Json((c == 0 ? "" : ",") + std::to_string(call.CallerLineId) + "," +
-                     std::to_string(call.CalleeScopeId) + "," + ExactJsonInteger(call.Calls));
+            out << (c == 0 ? "" : ",") << std::int64_t{call.CallerLineId} << ","
+                << std::int64_t{call.CalleeScopeId} << "," << ExactJsonInteger(call.Calls);
         }
-        out.Json("]}");
+        out << "]}";
     }
-    out.Json("]");
+    out << "]";
 }
 
 void PageData(HtmlWriter& out, const RunReport& report) {
     const RunAnalysis& analysis = report.Run.Analysis;
     const IdNames names(report.Run.Program);
     WriteDataStart(out);
-    out.Json("{\"kind\":\"run\",\"mode\":" + JsonString(TimeModeName(report.Figures.Mode)) +
-             ",\"maxHits\":" + std::to_string(report.Scale.MaxHitsForFullRed) +
-             ",\"maxTime\":" + std::to_string(report.Scale.MaxTimeForFullRed) +
-             ",\"lines\":" + std::to_string(analysis.LineCount()) +
-             ",\"hottest\":" + std::to_string(kHtmlHottestLines) + ",\"scopes\":[");
+    out << "{\"kind\":\"run\",\"mode\":";
+    out.Json(JsonString(TimeModeName(report.Figures.Mode)));
+    out << ",\"maxHits\":" << std::int64_t{report.Scale.MaxHitsForFullRed}
+        << ",\"maxTime\":" << std::int64_t{report.Scale.MaxTimeForFullRed}
+        << ",\"lines\":" << std::int64_t{analysis.LineCount()}
+        << ",\"hottest\":" << static_cast<std::int64_t>(kHtmlHottestLines) << ",\"scopes\":[";
     std::map<std::int32_t, std::int32_t> firstLines; // scope -> its first line
     for (std::int32_t id = 0; id <= analysis.LineCount(); ++id) {
         const std::int32_t scope = analysis.ProcedureOf(id);
-        out.Json((id == 0 ? "" : ",") + std::to_string(scope));
+        out << (id == 0 ? "" : ",") << std::int64_t{scope};
         if (scope != 0) {
             firstLines.try_emplace(scope, id);
         }
     }
-    out.Json("],\"procs\":[");
+    out << "],\"procs\":[";
     bool first = true;
     for (const auto& [scope, line] : firstLines) {
         const std::string& name = names.ScopeName(scope);
-        out.Json((first ? "[" : ",[") + std::to_string(scope) + "," +
-                 JsonString(name.empty() ? "(scope " + std::to_string(scope) + ")" : name) + "," +
-                 std::to_string(line) + "]");
+        out << (first ? "[" : ",[") << std::int64_t{scope} << ",";
+        ProcedureProfile procedure;
+        procedure.ScopeId = scope;
+        procedure.Name = name;
+        out.Json(JsonString(ProcedureLabel(procedure)));
+        out << "," << std::int64_t{line} << "]";
         first = false;
     }
-    out.Json("],");
+    out << "],";
     ThreadData(out, analysis);
-    out.Json("}");
+    out << "}";
 }
 
 } // namespace
