@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -43,16 +44,20 @@ struct LoadedPage {
     std::string Log;
 };
 
-// Loads the page with a script before the page's own that records script errors, and one
-// after it that clicks the check boxes of `untick` (thread positions) and writes the errors
-// into <body data-errors>.
-LoadedPage LoadInChromium(const std::string& chromium, std::string page,
-                          const std::vector<int>& untick) {
+// The script that clicks the check boxes of `untick` (thread positions).
+std::string Untick(const std::vector<int>& untick) {
     std::string clicks;
     for (const int p : untick) {
         clicks +=
             "document.querySelector('input.thread[data-p=\"" + std::to_string(p) + "\"]').click();";
     }
+    return clicks;
+}
+
+// Loads the page with a script before the page's own that records script errors, and one
+// after it that runs `clicks` and writes the errors into <body data-errors>.
+LoadedPage LoadInChromium(const std::string& chromium, std::string page,
+                          const std::string& clicks) {
     const std::string before = "<script>window.errors=[];window.addEventListener('error',"
                                "function(e){errors.push(e.message)});</script>";
     const std::string after = "<script>try{" + clicks +
@@ -221,7 +226,7 @@ TEST_P(HtmlReportBrowserTest, FiguresFollowTheThreadCheckBoxesAsTheToolComputesT
         return tool(args);
     };
 
-    const LoadedPage page = LoadInChromium(*chromium, tool({"--format", "html"}), c.Untick);
+    const LoadedPage page = LoadInChromium(*chromium, tool({"--format", "html"}), Untick(c.Untick));
     ExpectNoErrors(page);
 
     const std::vector<std::vector<std::string>> csv = CsvRecords(withThreads({"--format", "csv"}));
@@ -287,7 +292,7 @@ TEST(HtmlComparisonBrowserTest, LoadsWithEveryRowOfTheComparison) {
         EXPECT_EQ(result.ExitCode, 0) << result.Err;
         return result.Out;
     };
-    const LoadedPage page = LoadInChromium(*chromium, tool({"--format", "html"}), {});
+    const LoadedPage page = LoadInChromium(*chromium, tool({"--format", "html"}), "");
     ExpectNoErrors(page);
     const std::size_t rows = CsvRecords(tool({"--format", "csv"})).size();
     std::size_t found = 0;
@@ -297,6 +302,60 @@ TEST(HtmlComparisonBrowserTest, LoadsWithEveryRowOfTheComparison) {
     }
     EXPECT_EQ(found, rows);
     EXPECT_GT(rows, 0u);
+}
+
+// The numbers of one column of a table of the page, in the order of its rows.
+std::vector<double> Column(const std::string& dom, const std::string& table, std::size_t column) {
+    const std::size_t start = dom.find("<tbody>", dom.find("<table id=\"" + table + "\""));
+    const std::string body = dom.substr(start, dom.find("</tbody>", start) - start);
+    std::vector<double> values;
+    static const std::regex kRow(R"(<tr>(.*?)</tr>)");
+    static const std::regex kCell(R"(<td[^>]*>(?:<a[^>]*>)?([^<]*))");
+    for (auto row = std::sregex_iterator(body.begin(), body.end(), kRow);
+         row != std::sregex_iterator(); ++row) {
+        const std::string cells = (*row)[1];
+        std::vector<std::string> texts;
+        for (auto cell = std::sregex_iterator(cells.begin(), cells.end(), kCell);
+             cell != std::sregex_iterator(); ++cell) {
+            texts.push_back((*cell)[1]);
+        }
+        values.push_back(column < texts.size() ? std::stod(texts[column]) : -1.0);
+    }
+    return values;
+}
+
+std::string ClickTitle(const std::string& table, int column) {
+    return "document.querySelectorAll('#" + table + " th')[" + std::to_string(column) +
+           "].click();";
+}
+
+TEST(HtmlReportBrowserSortTest, AClickOnAColumnTitleSortsItsRows) {
+    const std::optional<std::string> chromium = FindChromium();
+    if (!chromium || !std::filesystem::exists(TICKSCOPE_REPORT_BINARY)) {
+        GTEST_SKIP() << "Chromium or tickscope-report is missing";
+    }
+    TempFolder home;
+    const ProcessResult page = testing::RunReportTool(
+        {kRunFolder + "1796112000-52731406.tkr", "--format", "html"}, home.Path().string());
+    ASSERT_EQ(page.ExitCode, 0);
+    // The procedures' hits: the largest first, then (a second click) the smallest first.
+    const LoadedPage once = LoadInChromium(*chromium, page.Out, ClickTitle("procedures", 2));
+    ExpectNoErrors(once);
+    const std::vector<double> down = Column(once.Dom, "procedures", 2);
+    ASSERT_GT(down.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(down.rbegin(), down.rend()));
+    const LoadedPage twice = LoadInChromium(
+        *chromium, page.Out, ClickTitle("procedures", 2) + ClickTitle("procedures", 2));
+    const std::vector<double> up = Column(twice.Dom, "procedures", 2);
+    EXPECT_TRUE(std::is_sorted(up.begin(), up.end()));
+    EXPECT_EQ(up.size(), down.size());
+    // The hottest lines by hits stay so when a thread change makes the rows again.
+    const LoadedPage hits =
+        LoadInChromium(*chromium, page.Out, ClickTitle("hottest", 2) + Untick({1}));
+    ExpectNoErrors(hits);
+    const std::vector<double> hottest = Column(hits.Dom, "hottest", 2);
+    ASSERT_GT(hottest.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(hottest.rbegin(), hottest.rend()));
 }
 
 } // namespace
