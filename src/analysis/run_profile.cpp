@@ -134,38 +134,44 @@ std::string FormatPercent(std::int64_t part, std::int64_t whole) {
     return negative ? "-" + digits : digits;
 }
 
+namespace {
+
+template <class Row> std::int64_t FigureOf(const Row& row, ProfileOrder order) {
+    switch (order) {
+    case ProfileOrder::Total:
+        return row.TotalNanos;
+    case ProfileOrder::Hits:
+        return row.Hits;
+    case ProfileOrder::Calls:
+        return row.Calls;
+    case ProfileOrder::Self:
+        break;
+    }
+    return row.SelfNanos;
+}
+
+template <class Row>
+std::vector<std::size_t> Rank(const std::vector<Row>& rows, ProfileOrder order) {
+    return RankDescending(rows.size(),
+                          [&rows, order](std::size_t i) { return FigureOf(rows[i], order); });
+}
+
+} // namespace
+
+std::int64_t ProfileFigure(const LineProfile& line, ProfileOrder order) {
+    return FigureOf(line, order);
+}
+
+std::int64_t ProfileFigure(const ProcedureProfile& procedure, ProfileOrder order) {
+    return FigureOf(procedure, order);
+}
+
 std::vector<std::size_t> RankLines(const RunProfile& profile, ProfileOrder order) {
-    const auto& lines = profile.Lines;
-    return RankDescending(lines.size(), [&lines, order](std::size_t i) {
-        switch (order) {
-        case ProfileOrder::Total:
-            return lines[i].TotalNanos;
-        case ProfileOrder::Hits:
-            return lines[i].Hits;
-        case ProfileOrder::Calls:
-            return lines[i].Calls;
-        case ProfileOrder::Self:
-            break;
-        }
-        return lines[i].SelfNanos;
-    });
+    return Rank(profile.Lines, order);
 }
 
 std::vector<std::size_t> RankProcedures(const RunProfile& profile, ProfileOrder order) {
-    const auto& procedures = profile.Procedures;
-    return RankDescending(procedures.size(), [&procedures, order](std::size_t i) {
-        switch (order) {
-        case ProfileOrder::Total:
-            return procedures[i].TotalNanos;
-        case ProfileOrder::Hits:
-            return procedures[i].Hits;
-        case ProfileOrder::Calls:
-            return procedures[i].Calls;
-        case ProfileOrder::Self:
-            break;
-        }
-        return procedures[i].SelfNanos;
-    });
+    return Rank(profile.Procedures, order);
 }
 
 } // namespace tickscope
