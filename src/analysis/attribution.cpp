@@ -13,9 +13,11 @@ namespace {
 constexpr std::int32_t kDenseFileIds = 1 << 12;
 constexpr std::int32_t kDenseLineNumbers = 1 << 20;
 
-std::uint64_t FileLineKey(std::int32_t fileId, std::int32_t lineNumber) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(fileId)) << 32) |
-           static_cast<std::uint32_t>(lineNumber);
+// Two 32-bit values as one hash key: (file id, line number), (caller line node, callee
+// scope id), (line node, opening), (past opening, callee scope id).
+std::uint64_t PairKey(std::int32_t high, std::int32_t low) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32) |
+           static_cast<std::uint32_t>(low);
 }
 
 } // namespace
@@ -86,7 +88,7 @@ void RunAnalysis::Reset(const std::vector<LineOfCode>& lines) {
             lineIdsByFile_[static_cast<std::size_t>(fileId)][static_cast<std::size_t>(lineNumber)] =
                 index + 1;
         } else {
-            *lineIds_.Insert(FileLineKey(fileId, lineNumber)).first = index + 1;
+            *lineIds_.Insert(PairKey(fileId, lineNumber)).first = index + 1;
         }
     }
     invocationSlots_.assign(static_cast<std::size_t>(lineCount_) + 1, -1);
@@ -138,7 +140,7 @@ std::int32_t RunAnalysis::LineIdOf(std::int32_t fileId, std::int32_t lineNumber)
                        : 0;
         }
     }
-    const std::int32_t* found = lineIds_.Find(FileLineKey(fileId, lineNumber));
+    const std::int32_t* found = lineIds_.Find(PairKey(fileId, lineNumber));
     return found == nullptr ? 0 : *found;
 }
 
@@ -181,7 +183,7 @@ void RunAnalysis::PrepareToAdd(InvocationSet& set) {
 namespace {
 
 std::uint64_t OpeningKey(std::int32_t lineNode, std::uint32_t opening) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineNode)) << 32) | opening;
+    return PairKey(lineNode, static_cast<std::int32_t>(opening));
 }
 
 } // namespace
@@ -239,19 +241,25 @@ void RunAnalysis::KeepPastOpening(ThreadState& thread, std::int32_t lineNode) {
         index = static_cast<std::int32_t>(thread.PastOpenings.size());
         thread.PastOpenings.emplace_back();
     }
-    PastOpening& past = thread.PastOpenings[static_cast<std::size_t>(index)];
-    past.Waiting = line.Waiting;
-    past.Callees.clear();
+    thread.PastOpenings[static_cast<std::size_t>(index)].Waiting = line.Waiting;
     *thread.PastIndex.Insert(OpeningKey(lineNode, line.Opening)).first = index;
     line.Waiting = 0;
 }
 
-RunAnalysis::PastOpening* RunAnalysis::FindPastOpening(ThreadState& thread, const Parent& parent) {
+std::int32_t RunAnalysis::FindPastOpening(const ThreadState& thread, const Parent& parent) {
     if (thread.PastIndex.Size() == 0) {
-        return nullptr;
+        return -1;
     }
     const std::int32_t* index = thread.PastIndex.Find(OpeningKey(parent.Line, parent.Opening));
-    return index == nullptr ? nullptr : &thread.PastOpenings[static_cast<std::size_t>(*index)];
+    return index == nullptr ? -1 : *index;
+}
+
+bool RunAnalysis::AddPastCallee(ThreadState& thread, std::int32_t past, std::int32_t procedure) {
+    const bool added = thread.PastCallees.Insert(PairKey(past, procedure)).second;
+    if (added) {
+        thread.PastOpenings[static_cast<std::size_t>(past)].Callees.push_back(procedure);
+    }
+    return added;
 }
 
 void RunAnalysis::StopWaiting(ThreadState& thread, const Parent& parent) {
@@ -263,14 +271,17 @@ void RunAnalysis::StopWaiting(ThreadState& thread, const Parent& parent) {
         --line.Waiting;
         return;
     }
-    const std::uint64_t key = OpeningKey(parent.Line, parent.Opening);
-    const std::int32_t* found = thread.PastIndex.Find(key);
-    if (found == nullptr) {
+    const std::int32_t index = FindPastOpening(thread, parent);
+    if (index < 0) {
         return;
     }
-    const std::int32_t index = *found;
-    if (--thread.PastOpenings[static_cast<std::size_t>(index)].Waiting == 0) {
-        thread.PastIndex.Erase(key);
+    PastOpening& past = thread.PastOpenings[static_cast<std::size_t>(index)];
+    if (--past.Waiting == 0) {
+        for (const std::int32_t callee : past.Callees) {
+            thread.PastCallees.Erase(PairKey(index, callee));
+        }
+        past.Callees.clear();
+        thread.PastIndex.Erase(OpeningKey(parent.Line, parent.Opening));
         thread.FreeOpenings.push_back(index);
     }
 }
@@ -286,9 +297,7 @@ void RunAnalysis::Replace(ThreadState& thread, Parent& waiting, const Parent& pa
 std::int32_t RunAnalysis::AddCallFigures(ThreadState& thread, ThreadNode& node, std::int32_t caller,
                                          std::int32_t procedure) {
     LineState& line = thread.Lines[static_cast<std::size_t>(caller)];
-    const auto [index, inserted] = thread.CallIndex.Insert(
-        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(caller)) << 32) |
-        static_cast<std::uint32_t>(procedure));
+    const auto [index, inserted] = thread.CallIndex.Insert(PairKey(caller, procedure));
     if (inserted) {
         *index = static_cast<std::int32_t>(node.Calls.size());
         node.Calls.push_back({line.LineId, procedure, 0, 0});
@@ -314,30 +323,18 @@ inline void RunAnalysis::CountCall(ThreadState& thread, ThreadNode& node, std::i
     bool first = last != parent.Opening;
     if (caller.Opening == parent.Opening) {
         if (first && last != 0) {
-            if (PastOpening* past = FindPastOpening(thread, {parent.Line, last})) {
-                past->Callees.push_back(procedure);
+            if (const std::int32_t past = FindPastOpening(thread, {parent.Line, last}); past >= 0) {
+                AddPastCallee(thread, past, procedure);
             }
         }
         last = parent.Opening;
     } else if (first) {
-        first = CountPastCall(thread, parent, procedure);
+        const std::int32_t past = FindPastOpening(thread, parent);
+        first = past < 0 || AddPastCallee(thread, past, procedure);
     }
     if (first) {
         figures.Calls = WrappingAdd(figures.Calls, 1);
     }
-}
-
-bool RunAnalysis::CountPastCall(ThreadState& thread, const Parent& parent, std::int32_t procedure) {
-    PastOpening* past = FindPastOpening(thread, parent);
-    if (past == nullptr) {
-        return true;
-    }
-    std::vector<std::int32_t>& callees = past->Callees;
-    if (std::find(callees.begin(), callees.end(), procedure) != callees.end()) {
-        return false;
-    }
-    callees.push_back(procedure);
-    return true;
 }
 
 inline void RunAnalysis::Count(ThreadState& thread, ThreadNode& node, std::int32_t lineNode,

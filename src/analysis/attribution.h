@@ -146,7 +146,7 @@ class RunAnalysis {
     // figures' LastOpening tells.) Only out-of-order stops leave such openings.
     struct PastOpening {
         std::uint32_t Waiting = 0;
-        std::vector<std::int32_t> Callees;
+        std::vector<std::int32_t> Callees; // also in the thread's PastCallees
     };
     struct ThreadState {
         std::int64_t ThreadId = 0;
@@ -167,6 +167,8 @@ class RunAnalysis {
         FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> PastIndex;
         std::vector<PastOpening> PastOpenings;
         std::vector<std::int32_t> FreeOpenings;
+        // (index into PastOpenings, callee scope id) of every past opening's callees.
+        FlatHashMap<std::uint64_t, bool, IntegerHasher> PastCallees;
     };
     // Members are deduplicated through a bitmap by LineId while the budget for flat
     // tables lasts, through a hash set beyond it.
@@ -188,7 +190,10 @@ class RunAnalysis {
     static Parent ParentOf(const ThreadState& thread, std::int32_t lineNode);
     static void Open(ThreadState& thread, std::int32_t lineNode);
     static void KeepPastOpening(ThreadState& thread, std::int32_t lineNode);
-    static PastOpening* FindPastOpening(ThreadState& thread, const Parent& parent);
+    // The index of the past opening the parent is, -1 when it is none.
+    static std::int32_t FindPastOpening(const ThreadState& thread, const Parent& parent);
+    // False when the procedure was counted as called from that opening already.
+    static bool AddPastCallee(ThreadState& thread, std::int32_t past, std::int32_t procedure);
     static void StopWaiting(ThreadState& thread, const Parent& parent);
     static void Replace(ThreadState& thread, Parent& waiting, const Parent& parent);
     static void Count(ThreadState& thread, ThreadNode& node, std::int32_t lineNode,
@@ -197,7 +202,6 @@ class RunAnalysis {
                           const Parent& parent, std::int64_t duration);
     static std::int32_t AddCallFigures(ThreadState& thread, ThreadNode& node, std::int32_t caller,
                                        std::int32_t procedure);
-    static bool CountPastCall(ThreadState& thread, const Parent& parent, std::int32_t procedure);
     InvocationSet& InvocationsFor(std::int32_t lineId);
     void PrepareToAdd(InvocationSet& set);
 
