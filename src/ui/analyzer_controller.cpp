@@ -16,9 +16,24 @@
 namespace tickscope {
 
 AnalyzerController::AnalyzerController(AnalyzerParts parts)
-    : parts_(parts), heat_(parts.Window, settings_, run_), gate_(&parts.Window) {}
+    : parts_(parts), heat_(parts.Window, settings_, run_), gate_(&parts.Window) {
+    parts_.Window.List(kReportList)->Model().SetToolTips([this](std::size_t row) {
+        return heat_.ReportToolTip(row);
+    });
+    parts_.Window.List(kSourceFileList)->Model().SetToolTips([this](std::size_t row) {
+        return SourceFileToolTip(run_, row);
+    });
+    parts_.Window.List(kThreadList)->Model().SetToolTips([this](std::size_t row) {
+        return ThreadToolTip(run_, row);
+    });
+}
 
 AnalyzerController::~AnalyzerController() {
+    for (const int id : {kReportList, kSourceFileList, kThreadList}) {
+        if (ListView* list = parts_.Window.List(id)) {
+            list->Model().SetToolTips(nullptr);
+        }
+    }
     if (hotSpots_) {
         hotSpots_->SetEventHandler(nullptr); // the window may outlive the controller
     }

@@ -67,7 +67,10 @@ MainWindow::MainWindow(AnalyzerLists& lists) : QWidget(nullptr), lists_(lists) {
     });
     ListView* report = AddList(kReportList, lists_.ReportList, true, {280, 35, 490, 480});
     report->setShowGrid(true);
-    AddList(kSourceFileList, lists_.SourceFileList, false, {20, 170, 245, 100});
+    ListView* sourceFiles =
+        AddList(kSourceFileList, lists_.SourceFileList, false, {20, 170, 245, 100});
+    // Long paths lose their middle: the file names of one project stay apart.
+    sourceFiles->setTextElideMode(Qt::ElideMiddle);
     AddList(kThreadList, lists_.ThreadList, false, {20, 310, 245, 130});
     AddFrame(kRunsFrame, "Tickscoped Runs", {10, 10, 265, 130});
     AddFrame(kSourceFilesFrame, "Source Files", {10, 150, 265, 130});

@@ -20,6 +20,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -72,6 +73,7 @@ class AnalyzerFlowTest : public QObject {
     void dialogBlocksTheMainWindow();
     void doubleClickInTheDialogChecksAThread();
     void aRunNestedTooDeeplyLoadsWithAWarning();
+    void rowsTellTheirWholeTextInTooltips();
     void aRunThatCannotBeLoadedIsReported();
 };
 
@@ -388,6 +390,55 @@ void AnalyzerFlowTest::aRunThatCannotBeLoadedIsReported() {
     // The analyzer goes on: the next click is handled.
     QVERIFY(
         controller.Dispatch(AnalyzerEvent::Control(kRefreshButton, ControlEventType::LeftClick)));
+}
+
+void AnalyzerFlowTest::rowsTellTheirWholeTextInTooltips() {
+    Loaded f;
+    const auto tip = [&](int id, int row, int column = 1) {
+        ListModel& model = f.List(id).Model();
+        return model.data(model.index(row, column), Qt::ToolTipRole).toString();
+    };
+    // Source files: the whole path, whose middle is what the list leaves out.
+    QCOMPARE(f.List(kSourceFileList).textElideMode(), Qt::ElideMiddle);
+    for (int row = 0; row < 2; ++row) {
+        const std::string& path = f.Rows(kSourceFileList).CellText(row, 1);
+        QVERIFY(tip(kSourceFileList, row, 0).contains(QString::fromStdString(path)));
+    }
+    QVERIFY(tip(kThreadList, 1).contains("Thread 6992\nWorker"));
+
+    // A report row: its file, line, hits and its time in every mode, on every cell.
+    const int hot = f.RowWithMostHits();
+    const ListData& report = f.Rows(kReportList);
+    const QString tooltip = tip(kReportList, hot, kCodeColumn);
+    QCOMPARE(tip(kReportList, hot, kFileColumn), tooltip);
+    QVERIFY(tooltip.contains("File " + QString::fromStdString(report.CellText(hot, kFileColumn)) +
+                             ", line " +
+                             QString::fromStdString(report.CellText(hot, kLineColumn))));
+    QVERIFY(tooltip.contains(QString::fromStdString(
+        f.Rows(kSourceFileList).CellText(report.CellText(hot, kFileColumn) == "1" ? 0 : 1, 1))));
+    QVERIFY(tooltip.contains("Hits: " + QString::fromStdString(report.CellText(hot, kHitsColumn))));
+    for (int mode = 0; mode < 4; ++mode) {
+        emit f.Window().Combo(kModeCombo)->activated(mode);
+        const QString name = QString::fromStdString(f.Window().Lists().ModeCombo.SelectedText());
+        // The tooltip's lines, without the paragraph around them.
+        const QStringList lines =
+            tip(kReportList, hot, kCodeColumn).remove(QRegularExpression("<[^>]*>")).split('\n');
+        QVERIFY2(lines.contains("Time (ms) " + name + ": " +
+                                QString::fromStdString(report.CellText(hot, kTimeColumn))),
+                 qPrintable(lines.join(" | ")));
+    }
+    // A line that only the worker runs, once the worker is unchecked.
+    ListModel& threads = f.List(kThreadList).Model();
+    QVERIFY(threads.setData(threads.index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
+    int workerOnly = -1;
+    for (std::size_t i = 0; i < report.RowCount() && workerOnly < 0; ++i) {
+        if (report.CellText(i, kHitsColumn).empty() && report.CellText(i, kFileColumn) == "2" &&
+            tip(kReportList, int(i)).contains("Not run by the checked threads")) {
+            workerOnly = int(i);
+        }
+    }
+    QVERIFY(workerOnly >= 0);
+    QVERIFY(!tip(kReportList, workerOnly).contains("Hits:"));
 }
 
 QTEST_MAIN(AnalyzerFlowTest)
