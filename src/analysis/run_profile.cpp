@@ -44,12 +44,7 @@ std::vector<CallProfile> SumCalls(const RunAnalysis& analysis, const ThreadCheck
 RunProfile ComputeRunProfile(const RunAnalysis& analysis, const ProgramInfo& program,
                              const ThreadChecks& threads) {
     RunProfile profile;
-    const std::vector<ThreadNode>& nodes = analysis.Threads();
-    for (std::size_t p = 0; p < nodes.size(); ++p) {
-        if (Checked(threads, p)) {
-            profile.RunNanos = WrappingAdd(profile.RunNanos, nodes[p].RootNanos);
-        }
-    }
+    profile.RunNanos = SumRunNanos(analysis, threads);
     profile.Calls = SumCalls(analysis, threads);
 
     // Calls made, by caller line (the calls are ordered by caller).
@@ -67,8 +62,7 @@ RunProfile ComputeRunProfile(const RunAnalysis& analysis, const ProgramInfo& pro
         line.Hits = figures.Hits;
         line.TotalNanos = figures.TotalNanos;
         line.ChildNanos = figures.ChildNanos;
-        line.SelfNanos =
-            std::max<std::int64_t>(0, WrappingSubtract(figures.TotalNanos, figures.ChildNanos));
+        line.SelfNanos = SelfNanos(figures);
         if (const auto made = callsMade.find(line.LineId); made != callsMade.end()) {
             line.Calls = made->second;
         }
