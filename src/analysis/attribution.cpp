@@ -160,15 +160,6 @@ void RunAnalysis::SetLineNode(ThreadState& thread, std::int32_t lineId, std::int
     }
 }
 
-RunAnalysis::InvocationSet& RunAnalysis::InvocationsFor(std::int32_t lineId) {
-    std::int32_t& slot = invocationSlots_[static_cast<std::size_t>(lineId)];
-    if (slot < 0) {
-        slot = static_cast<std::int32_t>(invocations_.size());
-        invocations_.emplace_back();
-    }
-    return invocations_[static_cast<std::size_t>(slot)];
-}
-
 void RunAnalysis::PrepareToAdd(InvocationSet& set) {
     if (!set.Bits.empty() || !set.Members.empty()) {
         return; // prepared with its first member
@@ -383,17 +374,21 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
         thread.Order.emplace_back().LineId = lineId;
     }
     LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
+    // The stop reads the figures of the instruction; fetching them now overlaps the wait
+    // for memory with the work of the start (nothing here waits for it).
+    __builtin_prefetch(node.Lines[static_cast<std::size_t>(lineNode)].Instructions.data() +
+                           state.LastInstruction,
+                       1);
     const Parent parent = ParentOf(thread, lineNode);
     if (!state.Open) {
         Open(thread, lineNode);
     }
 
-    std::vector<InstructionFigures>& figures =
-        node.Lines[static_cast<std::size_t>(lineNode)].Instructions;
     const std::int32_t instructionNumber = entry.InstructionNumber;
     std::int32_t instruction = state.LastInstruction; // below 256: one per instruction number
-    if (instruction >= static_cast<std::int32_t>(figures.size()) ||
-        figures[static_cast<std::size_t>(instruction)].InstructionNumber != instructionNumber) {
+    if (!state.HasLastInstruction || state.LastInstructionNumber != entry.InstructionNumber) {
+        std::vector<InstructionFigures>& figures =
+            node.Lines[static_cast<std::size_t>(lineNode)].Instructions;
         instruction = -1;
         for (std::size_t i = 0; i < figures.size(); ++i) {
             if (figures[i].InstructionNumber == instructionNumber) {
@@ -406,6 +401,8 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
             figures.emplace_back().InstructionNumber = instructionNumber;
         }
         state.LastInstruction = static_cast<std::uint8_t>(instruction);
+        state.LastInstructionNumber = entry.InstructionNumber;
+        state.HasLastInstruction = true;
     }
 
     // A second start before the stop replaces the first one's time and parent.
@@ -443,16 +440,24 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
     pending.From = parent;
 }
 
-void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
+void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode, std::int32_t lineId) {
     LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
-    InvocationSet& set = InvocationsFor(state.LineId);
+    std::int32_t& slot = invocationSlots_[static_cast<std::size_t>(lineId)];
+    if (slot < 0) { // the line has a key from its first stop on
+        slot = static_cast<std::int32_t>(invocations_.size());
+        invocations_.emplace_back();
+    }
     // Every line opened after this one (while it stayed open) was started during it. The
     // walk costs work in proportion to those lines; beyond the allowance, which grows with
     // the entries, invocations are no longer followed. A set gets its bitmap (or hash set)
-    // with its first member: most lines never invoke anything.
-    if (thread.Newest != lineNode && invocationsComplete_) {
-        PrepareToAdd(set);
+    // with its first member: most lines never invoke anything, and the usual line, the
+    // newest, has nothing to walk and leaves its set alone.
+    if (thread.Newest == lineNode || !invocationsComplete_) {
+        CloseOpenLine(thread, state, lineNode);
+        return;
     }
+    InvocationSet& set = invocations_[static_cast<std::size_t>(slot)];
+    PrepareToAdd(set);
     for (std::int32_t i = thread.Newest; i != lineNode && i >= 0 && invocationsComplete_;
          i = thread.Order[static_cast<std::size_t>(i)].Previous) {
         if (++invocationWork_ > invocationAllowance_) {
@@ -473,6 +478,11 @@ void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
             set.Members.push_back(member);
         }
     }
+    CloseOpenLine(thread, state, lineNode);
+}
+
+inline void RunAnalysis::CloseOpenLine(ThreadState& thread, LineState& state,
+                                       std::int32_t lineNode) {
     if (thread.NewestOpen == lineNode) {
         thread.NewestOpen = state.OpenPrevious; // the usual case: the newest closes first
     } else {
@@ -494,7 +504,7 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
     if (lineNode < 0 || !thread.Lines[static_cast<std::size_t>(lineNode)].Open) {
         return;
     }
-    Close(thread, lineNode);
+    Close(thread, lineNode, lineId);
 
     const PendingKey key{(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
                              static_cast<std::uint8_t>(entry.InstructionNumber),
