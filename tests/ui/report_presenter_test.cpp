@@ -265,6 +265,14 @@ TEST(ReportPresenterTest, TheModeListNamesTheTimeModes) {
     }
 }
 
+// The tooltip of a report row for some checked threads.
+struct ToolTipCase {
+    const char* Name;
+    ThreadChecks Threads;
+    std::size_t Row;
+    std::string Expected;
+};
+
 TEST(ReportPresenterTest, TooltipsTellWholePathsIdsAndEveryTime) {
     // Line 1 runs twice in thread 1 (300 and 100 ns), line 2 not at all, line 3 once in
     // thread 2 (50 ns); line 3 comes from a second file with a long path.
@@ -285,13 +293,7 @@ TEST(ReportPresenterTest, TooltipsTellWholePathsIdsAndEveryTime) {
     EXPECT_EQ(ThreadToolTip(report.Run, 1), "Thread -985712345\nWorker");
     EXPECT_EQ(ThreadToolTip(report.Run, 2), "");
 
-    struct Case {
-        const char* Name;
-        ThreadChecks Threads;
-        std::size_t Row;
-        std::string Expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<ToolTipCase> cases = {
         {"every mode",
          {true, true},
          0,
@@ -316,7 +318,7 @@ TEST(ReportPresenterTest, TooltipsTellWholePathsIdsAndEveryTime) {
          longPath + "\nFile 2, line 40\nNot run by the checked threads"},
         {"beyond the rows", {true, true}, 3, ""},
     };
-    for (const Case& c : cases) {
+    for (const ToolTipCase& c : cases) {
         EXPECT_EQ(ReportRowToolTip(report.Run,
                                    SumReportToolTipFigures(report.Run.Analysis, c.Threads), c.Row),
                   c.Expected)
@@ -345,14 +347,8 @@ TEST(ReportPresenterTest, TooltipsTellSelfTimeAndEachInstruction) {
         return self == std::string::npos ? std::string("(").append(tip).append(")")
                                          : tip.substr(self + 1);
     };
-    struct Case {
-        const char* Name;
-        ThreadChecks Threads;
-        std::size_t Row;
-        std::string Expected;
-    };
     // Run time: 110 ns in thread 1 (line 1's executions), 1000 ns in thread 2.
-    const std::vector<Case> cases = {
+    const std::vector<ToolTipCase> cases = {
         {"a caller: 110 minus 50 ns of calls, of 1110 ns; two instructions",
          {true, true},
          0,
@@ -392,7 +388,7 @@ TEST(ReportPresenterTest, TooltipsTellSelfTimeAndEachInstruction) {
          0,
          "(File 1, line 1\nNot run by the checked threads)"},
     };
-    for (const Case& c : cases) {
+    for (const ToolTipCase& c : cases) {
         EXPECT_EQ(selfLines(c.Row, c.Threads), c.Expected) << c.Name;
     }
 }
