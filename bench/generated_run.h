@@ -94,11 +94,7 @@ inline ProgramInfo MakeProgram(int procedures) {
         line.SourceFileId = 1;
         line.LineNumber = static_cast<int>(program.LinesOfCode.size()) + 1;
         line.Code = code;
-        Instruction instruction;
-        instruction.Code = code;
-        instruction.ScopeId = scope;
-        instruction.InstructionNumber = 1;
-        line.Instructions.push_back(instruction);
+        line.AddInstruction(0, code.size()).ScopeId = scope;
         program.LinesOfCode.push_back(line);
     };
     for (int i = 1; i <= kMainLines; ++i) {

@@ -92,8 +92,10 @@ thread_local ThreadState* tlsThread = nullptr;
 
 class Replay {
   public:
-    Replay(ProgramInfo& program, RunRecorder& recorder, Scheduler& scheduler)
-        : program_(program), recorder_(recorder), scheduler_(scheduler) {}
+    Replay(ProgramInfo& program, const std::vector<std::vector<std::string>>& lineOutputs,
+           RunRecorder& recorder, Scheduler& scheduler)
+        : program_(program), lineOutputs_(lineOutputs), recorder_(recorder), scheduler_(scheduler) {
+    }
 
     // The line of `file` (a file name) whose code, trimmed, reads `text`; the n-th of them.
     const LineOfCode& Find(const std::string& file, const std::string& text, int n = 1) {
@@ -109,7 +111,7 @@ class Replay {
     // its time; `nested` runs inside the first statement (the calls it makes).
     void Line(const LineOfCode& line, const std::function<void()>& nested = {}) {
         bool first = true;
-        for (const std::string& element : line.OutputLines) {
+        for (const std::string& element : OutputOf(line)) {
             if (const std::optional<ProbeCall> probe = ParseProbeText(element)) {
                 Record(*probe);
             } else if (element == "tickscope_End()") {
@@ -128,7 +130,7 @@ class Replay {
     // The index-th probe of a line (0 = first), checked to be of the expected kind.
     void ProbeOf(const LineOfCode& line, int index, bool start) {
         int seen = 0;
-        for (const std::string& element : line.OutputLines) {
+        for (const std::string& element : OutputOf(line)) {
             const std::optional<ProbeCall> probe = ParseProbeText(element);
             if (probe && seen++ == index) {
                 if ((probe->Kind == ProbeKind::Start) != start) {
@@ -249,7 +251,13 @@ class Replay {
         return 35 + jitter;
     }
 
+    // The written lines that stand for a line of the program.
+    const std::vector<std::string>& OutputOf(const LineOfCode& line) const {
+        return lineOutputs_[static_cast<std::size_t>(&line - program_.LinesOfCode.data())];
+    }
+
     ProgramInfo& program_;
+    const std::vector<std::vector<std::string>>& lineOutputs_;
     RunRecorder& recorder_;
     Scheduler& scheduler_;
 };
@@ -504,7 +512,7 @@ int MakeRuns(const std::string& examples) {
             std::cerr << "make-example-runs: cannot create the run files in " << home << "\n";
             return 1;
         }
-        Replay replay(program, recorder, scheduler);
+        Replay replay(program, texts.LineOutputs, recorder, scheduler);
         ExampleProgram(replay, setup).Main(mainThread);
         if (!recorder.End()) {
             std::cerr << "make-example-runs: writing " << recorder.BaseName() << " failed\n";

@@ -339,7 +339,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto place = static_cast<std::uint32_t>(line.SourceFileId) +
                            static_cast<std::uint32_t>(line.LineNumber);
         if (place % 5 != 4) {
-            line.Instructions.push_back({"", static_cast<int>(place % 4), "", 1});
+            line.AddInstruction(0, 0).ScopeId = static_cast<int>(place % 4);
         }
     }
     tickscope::ProgramInfo program;

@@ -65,7 +65,8 @@ bool IsGeneratedCall(std::string_view text) {
                    "tickscope_Begin() : EndProcedure";
 }
 
-void CheckLine(const tickscope::LineOfCode& line, std::size_t index) {
+void CheckLine(const tickscope::LineOfCode& line, const std::vector<std::string>& out,
+               std::size_t index) {
     std::set<Key> keys;
     for (const tickscope::Instruction& instruction : line.Instructions) {
         keys.insert({line.SourceFileId, line.LineNumber, instruction.InstructionNumber});
@@ -82,15 +83,14 @@ void CheckLine(const tickscope::LineOfCode& line, std::size_t index) {
         }
     };
     std::size_t cursor = 0;
-    const auto& out = line.OutputLines;
     for (const tickscope::Instruction& instruction : line.Instructions) {
-        while (cursor < out.size() && out[cursor] != instruction.Code &&
-               out[cursor] != ";" + instruction.Code) {
+        const std::string code(line.TextOf(instruction));
+        while (cursor < out.size() && out[cursor] != code && out[cursor] != ";" + code) {
             checkBetween(out[cursor++]);
         }
-        FUZZ_CHECK(cursor < out.size(), where + " lost instruction " + Show(instruction.Code));
+        FUZZ_CHECK(cursor < out.size(), where + " lost instruction " + Show(code));
         // Probes and declarative blocks: statements of scope 0 stand unchanged.
-        FUZZ_CHECK(instruction.ScopeId != 0 || out[cursor] == instruction.Code,
+        FUZZ_CHECK(instruction.ScopeId != 0 || out[cursor] == code,
                    where + " changed declarative statement");
         ++cursor;
     }
@@ -99,14 +99,15 @@ void CheckLine(const tickscope::LineOfCode& line, std::size_t index) {
     }
 }
 
-std::string ExpectedProgram(const tickscope::ProgramInfo& program, const std::string& temp) {
+std::string ExpectedProgram(const tickscope::ProgramInfo& program,
+                            const tickscope::InstrumentedTexts& texts, const std::string& temp) {
     std::string text = tickscope::MonitoringRuntimeText();
     if (program.IsExecutable) {
         text += "tickscope_InitHiresTiming()\ntickscope_Begin()\n";
     }
     text = tickscope::ReplaceAll(text, tickscope::kTempFolderPlaceholder, temp);
-    for (const tickscope::LineOfCode& line : program.LinesOfCode) {
-        for (const std::string& element : line.OutputLines) {
+    for (const std::vector<std::string>& output : texts.LineOutputs) {
+        for (const std::string& element : output) {
             text += element;
             text += '\n';
         }
@@ -181,16 +182,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tickscope::InstrumentedTexts x86 = tickscope::InstrumentProgram(forX86, options);
     options.ProbesForX86 = false;
     const tickscope::InstrumentedTexts x64 = tickscope::InstrumentProgram(forX64, options);
+    // Build mode writes the program as it is made, one line's output at a time.
+    tickscope::StringSink streamed;
+    tickscope::WriteInstrumentedProgram(loaded, options, streamed);
+    FUZZ_CHECK(streamed.Text == x64.Program, "the streamed program text differs");
 
     FUZZ_CHECK(x64.ProgramInfo == x86.ProgramInfo, "program information differs by processor");
-    FUZZ_CHECK(x86.Program == ExpectedProgram(forX86, temp), "x86 program text");
-    FUZZ_CHECK(x64.Program == ExpectedProgram(forX64, temp), "x64 program text");
+    FUZZ_CHECK(x86.Program == ExpectedProgram(forX86, x86, temp), "x86 program text");
+    FUZZ_CHECK(x64.Program == ExpectedProgram(forX64, x64, temp), "x64 program text");
     CheckProgramInformation(forX64, x64.ProgramInfo);
 
     std::size_t ends = 0;
     for (std::size_t i = 0; i < forX64.LinesOfCode.size(); ++i) {
-        const auto& a = forX64.LinesOfCode[i].OutputLines;
-        const auto& b = forX86.LinesOfCode[i].OutputLines;
+        const auto& a = x64.LineOutputs[i];
+        const auto& b = x86.LineOutputs[i];
         FUZZ_CHECK(a.size() == b.size(), "line " + std::to_string(i + 1) + " outputs");
         for (std::size_t k = 0; k < a.size(); ++k) {
             Key key;
@@ -202,7 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             ends += a[k].find("tickscope_End()") != std::string::npos;
         }
-        CheckLine(forX64.LinesOfCode[i], i);
+        CheckLine(forX64.LinesOfCode[i], a, i);
     }
     FUZZ_CHECK(forX64.LinesOfCode.empty() || ends >= 1, "no tickscope_End()");
     return 0;

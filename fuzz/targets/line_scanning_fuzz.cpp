@@ -256,9 +256,10 @@ std::vector<std::vector<RefInstruction>> RefScopes(const tickscope::ProgramInfo&
             const std::string key = std::to_string(line.SourceFileId) + "." +
                                     std::to_string(line.LineNumber) + "." +
                                     std::to_string(instruction.InstructionNumber);
-            switch (Classify(instruction.Code)) {
+            const std::string code(line.TextOf(instruction));
+            switch (Classify(code)) {
             case Group::ProcedureHead: {
-                const std::string trimmed(tickscope::Trim(RefMaskLine(instruction.Code), " \t"));
+                const std::string trimmed(tickscope::Trim(RefMaskLine(code), " \t"));
                 ref.Name = RefTokenField(RefTokenizeLine(trimmed), 2);
                 ref.Head = true;
                 current = 2 + heads++;
@@ -299,8 +300,8 @@ std::vector<std::vector<RefInstruction>> RefScopes(const tickscope::ProgramInfo&
                 break;
             }
             // The IDE writes the footer with either letter case of "dll".
-            if (ref.ScopeId == 1 && (instruction.Code == "; ExecutableFormat = Shared Dll" ||
-                                     instruction.Code == "; ExecutableFormat = Shared dll")) {
+            if (ref.ScopeId == 1 && (code == "; ExecutableFormat = Shared Dll" ||
+                                     code == "; ExecutableFormat = Shared dll")) {
                 sharedDll = true;
             }
         }
@@ -331,7 +332,7 @@ void CheckPasses(const std::vector<std::string>& lines) {
         const std::vector<std::string> pieces = RefSplit(codes[i]);
         FUZZ_CHECK(instructions.size() == pieces.size(), Show(codes[i]));
         for (std::size_t m = 0; m < pieces.size(); ++m) {
-            FUZZ_CHECK(instructions[m].Code == pieces[m], Show(codes[i]));
+            FUZZ_CHECK(program.LinesOfCode[i].TextOf(instructions[m]) == pieces[m], Show(codes[i]));
             FUZZ_CHECK(instructions[m].InstructionNumber == static_cast<int>(m) + 1,
                        Show(codes[i]));
         }
@@ -354,7 +355,8 @@ void CheckPasses(const std::vector<std::string>& lines) {
         for (std::size_t m = 0; m < expected[i].size(); ++m) {
             const RefInstruction& ref = expected[i][m];
             const std::string where = "line " + std::to_string(i + 1) + " instruction " +
-                                      std::to_string(m + 1) + " " + Show(instructions[m].Code);
+                                      std::to_string(m + 1) + " " +
+                                      Show(program.LinesOfCode[i].TextOf(instructions[m]));
             FUZZ_CHECK(instructions[m].ScopeId == ref.ScopeId,
                        where + " scope " + std::to_string(instructions[m].ScopeId) + " expected " +
                            std::to_string(ref.ScopeId));

@@ -94,7 +94,7 @@ bool SameProgram(const tickscope::ProgramInfo& a, const tickscope::ProgramInfo& 
         for (std::size_t m = 0; m < x.Instructions.size(); ++m) {
             const auto& p = x.Instructions[m];
             const auto& q = y.Instructions[m];
-            if (p.Code != q.Code || p.ScopeId != q.ScopeId || p.BlockKey != q.BlockKey ||
+            if (x.TextOf(p) != y.TextOf(q) || p.ScopeId != q.ScopeId || p.BlockKey != q.BlockKey ||
                 p.InstructionNumber != q.InstructionNumber) {
                 return false;
             }
@@ -103,11 +103,70 @@ bool SameProgram(const tickscope::ProgramInfo& a, const tickscope::ProgramInfo& 
     return true;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
+// The bytes of the loaded lines as they stand in their files, before any pass joined them.
+std::uint64_t TextBytes(const tickscope::ProgramInfo& program, const std::map<int, int>& fileOfId,
+                        const std::vector<std::vector<std::string>>& fileLines) {
+    std::uint64_t bytes = 0;
+    for (const tickscope::LineOfCode& line : program.LinesOfCode) {
+        const auto file = fileOfId.find(line.SourceFileId);
+        if (file == fileOfId.end() || file->second < 0) {
+            continue;
+        }
+        const auto& lines = fileLines[static_cast<std::size_t>(file->second)];
+        if (line.LineNumber >= 1 && static_cast<std::size_t>(line.LineNumber) <= lines.size()) {
+            bytes += lines[static_cast<std::size_t>(line.LineNumber) - 1].size();
+        }
+    }
+    return bytes;
+}
+
+// A refused program is empty, and only a program beyond the limits is refused: loaded under
+// limits sixteen times larger it fails again or exceeds one of the small ones.
+void CheckRefusal(const tickscope::ProgramInfo& program, const std::vector<std::string>& paths,
+                  const tickscope::LoadLimits& limits,
+                  const std::vector<std::vector<std::string>>& fileLines) {
+    FUZZ_CHECK(program.LinesOfCode.empty(), "a refused program keeps lines");
+    tickscope::LoadLimits larger;
+    larger.MaxLines = limits.MaxLines * 16;
+    larger.MaxTextBytes = limits.MaxTextBytes * 16;
+    larger.MaxInclusions = limits.MaxInclusions * 16;
+    tickscope::ProgramInfo whole;
+    tickscope::LoadDetails wholeDetails;
+    tickscope::LoadSource(paths[0], "", whole, wholeDetails, larger);
+    if (!wholeDetails.Failure.empty()) {
+        return;
+    }
+    std::map<int, int> fileOfId;
+    for (const auto& [key, id] : whole.SourceFileIds) {
+        fileOfId[id] = FileOfKey(key, paths);
+    }
+    const bool beyond = whole.LinesOfCode.size() > limits.MaxLines ||
+                        TextBytes(whole, fileOfId, fileLines) > limits.MaxTextBytes ||
+                        whole.SourceFileIds.Size() - 1 > limits.MaxInclusions;
+    FUZZ_CHECK(beyond, "refused a program within the limits: " +
+                           std::to_string(whole.LinesOfCode.size()) + " lines");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     InputReader input(data, size);
-    const int fileCount = 2 + input.Byte() % 3;
+    const std::uint8_t shape = input.Byte();
+    const int fileCount = 2 + (shape & 0x7F) % 3;
+    // A set high bit loads under small limits, so that include bombs reach them quickly.
+    const bool smallLimits = (shape & 0x80) != 0;
+    tickscope::LoadLimits limits;
+    if (smallLimits) {
+        const unsigned k = (shape >> 2) & 0x1F;
+        limits.MaxLines = 2 + 6 * k;
+        limits.MaxTextBytes = 16 + 40 * k;
+        limits.MaxInclusions = 1 + k / 2;
+    }
     const std::string_view rest = input.Rest();
 
     const auto& scratch = tickscope::fuzz::ScratchFolder::Get();
@@ -128,8 +187,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     tickscope::ProgramInfo program;
-    tickscope::LoadSource(paths[0], "", program);
+    tickscope::LoadDetails details;
+    tickscope::LoadSource(paths[0], "", program, details, limits);
+    FUZZ_CHECK(!details.NamedFiles.empty() && SameFile(details.NamedFiles[0], paths[0]),
+               "the source file is not the first named file");
+    if (!details.Failure.empty()) {
+        CheckRefusal(program, paths, limits, fileLines);
+        return 0;
+    }
     FUZZ_CHECK(program.Path == paths[0], Show(program.Path));
+    FUZZ_CHECK(program.LinesOfCode.size() <= limits.MaxLines, "more lines than the limit");
 
     // Ids 1..n, each naming one of the files; the top-level file is 1.
     std::map<int, int> fileOfId;
@@ -139,6 +206,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(fileOfId.count(id) == 0, "id " + std::to_string(id) + " given twice");
         fileOfId[id] = FileOfKey(key, paths);
         FUZZ_CHECK(fileOfId[id] >= 0, "key names no file: " + Show(key));
+        // Every file read is among the named ones, which TARGET may never replace.
+        bool named = false;
+        for (const std::string& path : details.NamedFiles) {
+            named = named || SameFile(path, paths[static_cast<std::size_t>(fileOfId[id])]);
+        }
+        FUZZ_CHECK(named, "a file read is not among the named files: " + Show(key));
     }
     FUZZ_CHECK(fileOfId.count(1) == 1 && fileOfId[1] == 0, "top-level file id");
 
@@ -193,5 +266,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tickscope::ProgramInfo again;
     tickscope::LoadSource(paths[0], "", again);
     FUZZ_CHECK(SameProgram(again, program), "a second load differs");
+    if (smallLimits) {
+        FUZZ_CHECK(program.SourceFileIds.Size() - 1 <= limits.MaxInclusions,
+                   "more inclusions than the limit");
+        FUZZ_CHECK(TextBytes(program, fileOfId, fileLines) <= limits.MaxTextBytes,
+                   "more text than the limit");
+    }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "analysis/report_output.h"
 
 #include "analysis/id_names.h"
+#include "source/text_encoding.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -277,7 +278,7 @@ std::string CsvField(std::string_view text) {
 
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
-    for (const char c : text) {
+    for (const char c : TextAsUtf8(text)) {
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
         case '"':
@@ -298,7 +299,7 @@ std::string JsonString(std::string_view text) {
         default:
             break;
         }
-        if (byte < 0x20 || byte >= 0x7F) {
+        if (byte < 0x20 || byte == 0x7F) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
             out += escaped;

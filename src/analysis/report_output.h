@@ -51,8 +51,9 @@ std::string VisibleText(std::string_view text);
 // A field of a CSV record (RFC 4180): quoted when it holds a comma, a quote, CR or LF.
 std::string CsvField(std::string_view text);
 
-// A JSON string literal of single-byte text: quotes, backslashes and control characters
-// escaped, bytes from 0x7F up written as \u00XX (the bytes taken as Latin-1).
+// A JSON string literal, valid UTF-8: the text as TextAsUtf8 gives it (valid UTF-8 as it
+// is, other text read as Windows-1252), quotes, backslashes, control characters and 0x7F
+// escaped.
 std::string JsonString(std::string_view text);
 
 // The report as CSV, LF line ends. Lines: header "file,line,hits,time_ms,hits_heat,

@@ -155,33 +155,34 @@ void AppendAsIs(const LineOfCode& line, const Instruction& instruction, const Ru
                 std::vector<std::string>& out, bool& endInserted) {
     // The IDE's option footer of the main file marks the end of the program's code.
     if (!context.IsSharedDll && line.SourceFileId == 1 &&
-        StartsWith(instruction.Code, kIdeOptionsFooter)) {
+        StartsWith(line.TextOf(instruction), kIdeOptionsFooter)) {
         out.emplace_back(kEndCall);
         endInserted = true;
     }
-    out.push_back(instruction.Code);
+    out.emplace_back(line.TextOf(instruction));
 }
 
 } // namespace
 
-bool IsEligible(const Instruction& instruction) {
-    if (instruction.ScopeId == 0 || Trim(instruction.Code).empty()) {
+bool IsEligible(std::string_view code, int scopeId) {
+    if (scopeId == 0 || Trim(code).empty()) {
         return false;
     }
     // Tabs count as spaces here: a comment behind tabs is still a comment.
-    const std::size_t first = instruction.Code.find_first_not_of(" \t");
-    return first == std::string::npos || instruction.Code[first] != ';';
+    const std::size_t first = code.find_first_not_of(" \t");
+    return first == std::string_view::npos || code[first] != ';';
 }
 
 void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
                              const RuleContext& context, std::vector<std::string>& out,
                              bool& endInserted) {
-    if (!IsEligible(instruction)) {
+    const std::string_view text = line.TextOf(instruction);
+    if (!IsEligible(text, instruction.ScopeId)) {
         AppendAsIs(line, instruction, context, out, endInserted);
         return;
     }
     // Tabs become spaces, then the text is trimmed; trimming both first is the same.
-    const std::string norm = StripComment(TabsToSpaces(Trim(instruction.Code, " \t")));
+    const std::string norm = StripComment(TabsToSpaces(Trim(text, " \t")));
     const InstructionKeyParts block = SplitInstructionKey(instruction.BlockKey);
     const auto probe = [&](ProbeKind kind, bool ownKey, bool overrideStackframe) {
         if (ownKey) {
@@ -192,14 +193,13 @@ void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruct
         return ProbeText(kind, block.SourceFileId, block.LineNumber, block.InstructionNumber,
                          overrideStackframe, context.ProbesForX86);
     };
-    const std::string& text = instruction.Code;
 
     switch (ChooseOutput(norm)) {
     case Output::CommentedOut:
-        out.push_back(";" + text);
+        out.emplace_back(1, ';').append(text);
         break;
     case Output::ProcedureHead:
-        out.push_back(text);
+        out.emplace_back(text);
         out.emplace_back("Define tickscopevar.b");
         break;
     case Output::AsIs:
@@ -207,23 +207,23 @@ void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruct
         break;
     case Output::BlockWrapped:
         out.push_back(probe(ProbeKind::Start, false, false));
-        out.push_back(text);
+        out.emplace_back(text);
         out.push_back(probe(ProbeKind::Stop, false, false));
         break;
     case Output::TextThenBlockStop:
-        out.push_back(text);
+        out.emplace_back(text);
         out.push_back(probe(ProbeKind::Stop, false, false));
         break;
     case Output::BlockStartThenText:
         out.push_back(probe(ProbeKind::Start, false, false));
-        out.push_back(text);
+        out.emplace_back(text);
         break;
     case Output::OwnStartOverrideFirst:
         out.push_back(probe(ProbeKind::Start, true, true));
-        out.push_back(text);
+        out.emplace_back(text);
         break;
     case Output::TextThenBlockStopOverride:
-        out.push_back(text);
+        out.emplace_back(text);
         out.push_back(probe(ProbeKind::Stop, false, true));
         break;
     case Output::EndCallFirst:
@@ -233,7 +233,7 @@ void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruct
         break;
     case Output::OwnWrapped:
         out.push_back(probe(ProbeKind::Start, true, false));
-        out.push_back(text);
+        out.emplace_back(text);
         out.push_back(probe(ProbeKind::Stop, true, false));
         break;
     }

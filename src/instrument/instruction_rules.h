@@ -3,6 +3,7 @@
 #include "source/program_info.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tickscope {
@@ -17,7 +18,7 @@ struct RuleContext {
 
 // Whether an instruction may carry probes: it lies in a scope (not a declarative block), is
 // not blank and is not a comment.
-bool IsEligible(const Instruction& instruction);
+bool IsEligible(std::string_view code, int scopeId);
 
 // Appends the output lines that stand for one instruction of `line` in the written program.
 // Sets `endInserted` when a call of tickscope_End() was placed.

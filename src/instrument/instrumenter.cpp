@@ -149,8 +149,9 @@ void WriteInstrumentedProgram(const ProgramInfo& program, const InstrumentOption
     sink.Write("\r\n");
 }
 
-InstrumentedTexts InstrumentProgram(ProgramInfo& program, const InstrumentOptions& options) {
+InstrumentedTexts InstrumentProgram(const ProgramInfo& program, const InstrumentOptions& options) {
     InstrumentedTexts texts;
+    texts.LineOutputs.resize(program.LinesOfCode.size());
     texts.ProgramInfo = WriteProgramInfo(program);
     OutputGenerator generator(program, options);
     texts.Program = generator.Runtime(options);
@@ -160,7 +161,7 @@ InstrumentedTexts InstrumentProgram(ProgramInfo& program, const InstrumentOption
             texts.Program += '\n';
         }
         if (index >= 0) {
-            program.LinesOfCode[static_cast<std::size_t>(index)].OutputLines = std::move(elements);
+            texts.LineOutputs[static_cast<std::size_t>(index)] = std::move(elements);
         }
     });
     texts.Program += "\r\n";

@@ -4,6 +4,7 @@
 #include "source/program_info.h"
 
 #include <string>
+#include <vector>
 
 namespace tickscope {
 
@@ -14,8 +15,9 @@ struct InstrumentOptions {
 };
 
 struct InstrumentedTexts {
-    std::string ProgramInfo; // the content of tickscope.src
-    std::string Program;     // the probed program for the target path
+    std::string ProgramInfo;                           // the content of tickscope.src
+    std::string Program;                               // the probed program for the target path
+    std::vector<std::vector<std::string>> LineOutputs; // each line's output, as LinesOfCode
 };
 
 inline constexpr const char* kProgramInfoFileName = "tickscope.src";
@@ -27,8 +29,8 @@ inline constexpr const char* kTempFolderPlaceholder = "{tickscope.tempfolder}";
 void WriteInstrumentedProgram(const ProgramInfo& program, const InstrumentOptions& options,
                               TextSink& sink);
 
-// The same, keeping every line's output in its OutputLines, and the program-information
-// text beside it. Touches no files.
-InstrumentedTexts InstrumentProgram(ProgramInfo& program, const InstrumentOptions& options);
+// The same, keeping every line's output, and the program-information text beside it.
+// Touches no files.
+InstrumentedTexts InstrumentProgram(const ProgramInfo& program, const InstrumentOptions& options);
 
 } // namespace tickscope

@@ -125,7 +125,7 @@ void WriteProgramInfo(const ProgramInfo& program, TextSink& sink) {
             AppendNumber(out, instruction.ScopeId);
             out += kLineEnd;
             AppendLineKey(out, instructionKey, ".Code");
-            AppendEncoded(out, instruction.Code);
+            AppendEncoded(out, line.TextOf(instruction));
             out += kLineEnd;
         }
         flushIfFull();

@@ -4,6 +4,14 @@
 
 namespace tickscope {
 
+Instruction& LineOfCode::AddInstruction(std::size_t start, std::size_t length) {
+    Instruction& added = Instructions.emplace_back();
+    added.CodeStart = static_cast<std::uint32_t>(start);
+    added.CodeLength = static_cast<std::uint32_t>(length);
+    added.InstructionNumber = static_cast<int>(Instructions.size());
+    return added;
+}
+
 std::string InstructionKey(int sourceFileId, int lineNumber, int instructionNumber) {
     std::string key = std::to_string(sourceFileId);
     key += '.';

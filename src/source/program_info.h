@@ -2,7 +2,9 @@
 
 #include "source/id_table.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tickscope {
@@ -10,9 +12,11 @@ namespace tickscope {
 inline constexpr int kMainScopeId = 1;
 inline constexpr const char* kMainScopeName = "***main***";
 
-// One statement of a line.
+// One statement of a line. Its text is a piece of the line's code, kept as a place in it
+// rather than a copy: most lines are one statement, and a copy would double the program.
 struct Instruction {
-    std::string Code;
+    std::uint32_t CodeStart = 0;
+    std::uint32_t CodeLength = 0;
     int ScopeId = 0;      // 0 inside declarative blocks
     std::string BlockKey; // InstructionKey of the opener this closes or continues, or ""
     int InstructionNumber = 0;
@@ -24,7 +28,12 @@ struct LineOfCode {
     int LineNumber = 0;
     std::string Code;
     std::vector<Instruction> Instructions;
-    std::vector<std::string> OutputLines; // filled by the instrumenter only
+
+    std::string_view TextOf(const Instruction& instruction) const {
+        return std::string_view(Code).substr(instruction.CodeStart, instruction.CodeLength);
+    }
+    // Appends a statement of the given text, which must be a piece of Code at `start`.
+    Instruction& AddInstruction(std::size_t start, std::size_t length);
 };
 
 // One program: every file it includes, flattened in compile order.

@@ -20,13 +20,16 @@ int RegisterProcedure(IdTable& scopeIds, const std::string& name) {
     const int id = static_cast<int>(scopeIds.Size()) + 1;
     std::string key = name;
     while (scopeIds.Contains(key)) {
-        key += "#" + std::to_string(id);
+        // Appended piece by piece: GCC 12 at -O3 takes `key += "#" + ...` for an overlapping
+        // copy (a false -Wrestrict).
+        key += '#';
+        key += std::to_string(id);
     }
     scopeIds.Set(key, id);
     return id;
 }
 
-bool IsSharedDllFooter(const std::string& code) {
+bool IsSharedDllFooter(std::string_view code) {
     return code == "; ExecutableFormat = Shared Dll" || code == "; ExecutableFormat = Shared dll";
 }
 
@@ -39,9 +42,10 @@ void RunScopePass(ProgramInfo& program) {
     for (LineOfCode& line : program.LinesOfCode) {
         for (Instruction& instruction : line.Instructions) {
             auto key = [&] { return InstructionKey(line, instruction); };
-            switch (ClassifyInstruction(instruction.Code)) {
+            const std::string_view code = line.TextOf(instruction);
+            switch (ClassifyInstruction(code)) {
             case KeywordGroup::ProcedureHead:
-                currentScope = RegisterProcedure(program.ScopeIds, ProcedureName(instruction.Code));
+                currentScope = RegisterProcedure(program.ScopeIds, ProcedureName(code));
                 instruction.ScopeId = currentScope;
                 blocks.PushBlockKey(key());
                 break;
@@ -78,7 +82,7 @@ void RunScopePass(ProgramInfo& program) {
                 instruction.ScopeId = currentScope;
                 break;
             }
-            if (instruction.ScopeId == kMainScopeId && IsSharedDllFooter(instruction.Code)) {
+            if (instruction.ScopeId == kMainScopeId && IsSharedDllFooter(code)) {
                 program.IsSharedDll = true;
             }
         }

@@ -9,14 +9,9 @@ namespace tickscope {
 void SplitLine(LineOfCode& line) {
     line.Instructions.clear();
     const std::string& code = line.Code;
-    auto append = [&line](std::string text) {
-        Instruction instruction;
-        instruction.Code = std::move(text);
-        instruction.InstructionNumber = static_cast<int>(line.Instructions.size()) + 1;
-        line.Instructions.push_back(std::move(instruction));
-    };
     if (!HasStatementColon(code)) {
-        append(code);
+        line.Instructions.reserve(1);
+        line.AddInstruction(0, code.size());
         return;
     }
     const LabelPatterns& patterns = LabelPatterns::Get();
@@ -26,15 +21,13 @@ void SplitLine(LineOfCode& line) {
     std::size_t start = 0;
     for (std::size_t colon = masked.find(':'); colon != std::string::npos;
          colon = masked.find(':', start)) {
-        std::string piece = code.substr(start, colon - start + 1);
+        const std::string_view piece = std::string_view(code).substr(start, colon - start + 1);
         // A label keeps its colon; a statement separator does not.
-        if (!patterns.MatchesEither(piece)) {
-            piece.pop_back();
-        }
-        append(std::move(piece));
+        const bool label = patterns.MatchesEither(piece);
+        line.AddInstruction(start, label ? piece.size() : piece.size() - 1);
         start = colon + 1;
     }
-    append(code.substr(start));
+    line.AddInstruction(start, code.size() - start);
 }
 
 void RunSplittingPass(ProgramInfo& program) {

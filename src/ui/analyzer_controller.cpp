@@ -1,7 +1,9 @@
 #include "ui/analyzer_controller.h"
 
+#include "analysis/run_comparison.h"
 #include "analysis/run_loading.h"
 #include "ui/action_menu.h"
+#include "ui/comparison_window.h"
 #include "ui/hot_spots_window.h"
 #include "ui/list_view.h"
 #include "ui/main_window.h"
@@ -11,6 +13,7 @@
 #include <QCoreApplication>
 #include <QPushButton>
 
+#include <algorithm>
 #include <new>
 
 namespace tickscope {
@@ -34,13 +37,20 @@ AnalyzerController::~AnalyzerController() {
             list->Model().SetToolTips(nullptr);
         }
     }
+    // The tool windows may outlive the controller.
     if (hotSpots_) {
-        hotSpots_->SetEventHandler(nullptr); // the window may outlive the controller
+        hotSpots_->SetEventHandler(nullptr);
+    }
+    if (comparison_) {
+        comparison_->SetEventHandler(nullptr);
     }
 }
 
 bool AnalyzerController::Dispatch(const AnalyzerEvent& event) {
     if (running_) {
+        if (event.Kind == EventKind::WindowClosed) {
+            closeRequested_ = true;
+        }
         return false;
     }
     running_ = true;
@@ -60,7 +70,7 @@ bool AnalyzerController::Dispatch(const AnalyzerEvent& event) {
         break;
     }
     parts_.Window.AlignColumnButtons();
-    if (event.Kind == EventKind::WindowClosed) {
+    if (event.Kind == EventKind::WindowClosed || closeRequested_) {
         finished_ = true;
     }
     gate_.Open();
@@ -71,8 +81,10 @@ bool AnalyzerController::Dispatch(const AnalyzerEvent& event) {
 void AnalyzerController::OnControl(const AnalyzerEvent& event) {
     switch (event.Id) {
     case kProgramCombo:
+        // Choosing the program whose runs are listed again changes nothing.
         if (event.Type == ControlEventType::Change &&
-            parts_.Window.Lists().ProgramCombo.Selected >= 0) {
+            parts_.Window.Lists().ProgramCombo.Selected >= 0 &&
+            parts_.Window.Lists().ProgramCombo.Selected != listedProgram_) {
             ChooseProgramCommand();
         }
         break;
@@ -92,6 +104,12 @@ void AnalyzerController::OnControl(const AnalyzerEvent& event) {
     case kHotSpotProcedureList:
         if (event.Type == ControlEventType::DoubleClick && hotSpots_) {
             ShowLineInReport(hotSpots_->ChosenLine(event.Id));
+        }
+        break;
+    case kComparisonLineList:
+    case kComparisonProcedureList:
+        if (event.Type == ControlEventType::DoubleClick && comparison_) {
+            ShowLineInReport(comparison_->ChosenLine(event.Id));
         }
         break;
     case kRunList:
@@ -119,6 +137,14 @@ void AnalyzerController::OnMenu(int id) {
         HotSpotsCommand();
         return;
     }
+    if (id == kCompareCommand) {
+        CompareCommand();
+        return;
+    }
+    if (id == kRunMenuClosed) {
+        SelectLoadedRun();
+        return;
+    }
     ListData& report = parts_.Window.Lists().ReportList;
     ListView* reportView = parts_.Window.List(kReportList);
     const int remembered = report.FirstSelectedRow();
@@ -144,10 +170,12 @@ void AnalyzerController::OnMenu(int id) {
 
 void AnalyzerController::ChooseProgramCommand() {
     AnalyzerLists& lists = parts_.Window.Lists();
+    listedProgram_ = lists.ProgramCombo.Selected;
     listedRuns_ = RunsOfProgram(parts_.Catalogue, lists.ProgramCombo.SelectedText());
     ShowRuns(lists, listedRuns_);
     runListed_ = false;
     RefreshHotSpots();
+    ForgetComparison();
     heat_.ForgetHeats();
     ShowListsFromData();
     if (!listedRuns_.empty()) {
@@ -179,6 +207,7 @@ void AnalyzerController::LoadRunCommand() {
     ShowListsFromData();
     heat_.RefreshReport();
     RefreshHotSpots();
+    ForgetComparison();
     FocusReport();
     for (const std::string& message :
          {LoadFailureMessage(run_), IncompleteInvocationsMessage(run_)}) {
@@ -221,6 +250,57 @@ void AnalyzerController::RefreshHotSpots() {
         hotSpots_->Show(run_, ThreadChecksOf(parts_.Window.Lists().ThreadList));
     } else {
         hotSpots_->Clear();
+    }
+}
+
+ComparisonWindow* AnalyzerController::Comparison() const {
+    return comparison_.data();
+}
+
+void AnalyzerController::CompareCommand() {
+    const int row = parts_.Window.MenuRunRow();
+    if (row < 0 || static_cast<std::size_t>(row) >= listedRuns_.size()) {
+        return;
+    }
+    if (!runListed_) {
+        parts_.Prompts.ShowMessage(kTickscopeTitle, kCompareWithoutRunMessage);
+        return;
+    }
+    const ThreadChecks newThreads(run_.Threads.size(), true);
+    RunSummary newer = SummariseRun(run_, newThreads, TimeMode::All);
+    LoadedRun older = LoadRun(*listedRuns_[static_cast<std::size_t>(row)], parts_.Progress);
+    SelectLoadedRun();
+    if (!older.Failure.empty()) {
+        parts_.Prompts.ShowMessage(kTickscopeTitle, LoadFailureMessage(older));
+        return;
+    }
+    const ThreadChecks oldThreads(older.Threads.size(), true);
+    RunSummary oldSummary = SummariseRun(std::move(older), oldThreads, TimeMode::All);
+    if (!comparison_) {
+        comparison_ = new ComparisonWindow(&parts_.Window); // the main window owns it
+        comparison_->SetEventHandler(
+            [this](const AnalyzerEvent& event) { return Dispatch(event); });
+    }
+    comparison_->Show(std::move(oldSummary), std::move(newer));
+    comparison_->show();
+    comparison_->raise();
+    comparison_->activateWindow();
+}
+
+void AnalyzerController::SelectLoadedRun() {
+    const auto loadedRow = std::find(listedRuns_.begin(), listedRuns_.end(), loaded_);
+    parts_.Window.Lists().RunList.SelectOnly(
+        loaded_ == nullptr || loadedRow == listedRuns_.end()
+            ? -1
+            : static_cast<int>(loadedRow - listedRuns_.begin()));
+    parts_.Window.List(kRunList)->ShowSelectionFromData(false);
+}
+
+void AnalyzerController::ForgetComparison() {
+    if (comparison_ && comparison_->NewRecord() != nullptr &&
+        (!runListed_ || loaded_ == nullptr ||
+         comparison_->NewRecord()->FileName != loaded_->FileName)) {
+        comparison_->Clear();
     }
 }
 

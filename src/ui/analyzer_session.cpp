@@ -70,6 +70,7 @@ bool AnalyzerSession::Open(const std::string& homeFolder) {
     window_->FillModeCombo();
     window_->CreateActionsMenu();
     window_->CreateReportMenu();
+    window_->CreateRunMenu();
     window_->AddShortcuts();
     window_->DisableReportButton();
 

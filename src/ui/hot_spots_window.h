@@ -4,14 +4,7 @@
 #include "analysis/loaded_run.h"
 #include "analysis/run_profile.h"
 #include "ui/hot_spots_presenter.h"
-#include "ui/ui_ids.h"
-
-#include <QWidget>
-
-#include <functional>
-
-class QLabel;
-class QTabWidget;
+#include "ui/table_tool_window.h"
 
 namespace tickscope {
 
@@ -21,7 +14,7 @@ class ListView;
 // time, in two tables ordered by self time, total, hits or calls (a click on a column's
 // title). A double-click on a row becomes a double-click event of its table for the event
 // handler; ChosenLine tells the line of code that row leads to.
-class HotSpotsWindow : public QWidget {
+class HotSpotsWindow : public TableToolWindow {
     Q_OBJECT
   public:
     static constexpr const char* kTitle = "Hot spots";
@@ -29,9 +22,6 @@ class HotSpotsWindow : public QWidget {
     // A tool window of `parent` (the main window), with its font, beside it on the screen.
     explicit HotSpotsWindow(QWidget* parent);
     ~HotSpotsWindow() override;
-
-    using EventHandler = std::function<bool(const AnalyzerEvent&)>;
-    void SetEventHandler(EventHandler handler) { handler_ = std::move(handler); }
 
     // Shows the figures of `run` for the checked threads; the run outlives the window's use
     // of it (until the next Show or Clear).
@@ -43,23 +33,16 @@ class HotSpotsWindow : public QWidget {
     std::int32_t ChosenLine(int listId) const;
 
     ListView* List(int listId) const;
-    QTabWidget* Tabs() const { return tabs_; }
-    QLabel* Summary() const { return summary_; }
     const HotSpotsLists& Lists() const { return lists_; }
 
   private:
-    ListView* AddTable(int listId, ListData& data, const char* caption);
-    void OrderBy(int listId, int column);
-    void PlaceBeside(const QWidget& window);
+    void OrderBy(int listId, int column) override;
     void Present();
 
     HotSpotsLists lists_;
     const LoadedRun* run_ = nullptr;
     RunProfile profile_;
     std::size_t checkedThreads_ = 0;
-    EventHandler handler_;
-    QLabel* summary_ = nullptr;
-    QTabWidget* tabs_ = nullptr;
     ListView* lines_ = nullptr;
     ListView* procedures_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "analysis/line_figures.h"
 #include "analysis/profile_reference.h"
 #include "analysis/run_profile.h"
+#include "common/statements.h"
 
 #include <gtest/gtest.h>
 
@@ -324,7 +325,7 @@ ProgramInfo RandomProgram(std::mt19937_64& random) {
     for (LineOfCode& line : program.LinesOfCode) {
         const int scope = static_cast<int>(random() % 6);
         if (scope < 5) {
-            line.Instructions.push_back({line.Code, scope, "", 1});
+            testing::AddStatement(line, line.Code, scope);
         }
     }
     program.ScopeIds.Set(kMainScopeName, kMainScopeId);

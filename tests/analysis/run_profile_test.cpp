@@ -4,6 +4,7 @@
 #include "analysis/attribution_fixtures.h"
 #include "analysis/line_figures.h"
 #include "analysis/run_profile.h"
+#include "common/statements.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ ProgramInfo SmallProgram() {
     program.LinesOfCode = testing::LinesOfFile1(12);
     for (std::size_t i = 0; i < program.LinesOfCode.size(); ++i) {
         if (scopes[i] >= 0) {
-            program.LinesOfCode[i].Instructions.push_back({"", scopes[i], "", 1});
+            testing::AddStatement(program.LinesOfCode[i], "", scopes[i]);
         }
     }
     program.ScopeIds.Set(kMainScopeName, kMain);

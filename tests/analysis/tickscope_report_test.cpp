@@ -34,7 +34,10 @@ TEST(ReportOutputTest, FieldsAreEscaped) {
         {"tab\t", "tab\t", "\"tab\\t\""},
         {std::string("nul\0x", 5), std::string("nul\0x", 5), "\"nul\\u0000x\""},
         {"\x01\x1F\x7F", "\x01\x1F\x7F", "\"\\u0001\\u001f\\u007f\""},
-        {"caf\xE9 \xFF\x80", "caf\xE9 \xFF\x80", "\"caf\\u00e9 \\u00ff\\u0080\""},
+        // JSON is UTF-8: valid UTF-8 as it is, other text read as Windows-1252.
+        {"caf\xE9 \xFF\x80", "caf\xE9 \xFF\x80", "\"caf\xC3\xA9 \xC3\xBF\xE2\x82\xAC\""},
+        {"\xC3\xA9t\xC3\xA9\x7F", "\xC3\xA9t\xC3\xA9\x7F", "\"\xC3\xA9t\xC3\xA9\\u007f\""},
+        {"f\xFCr\r", "\"f\xFCr\r\"", "\"f\xC3\xBCr\\r\""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CsvField(c.Text), c.Csv) << c.Text;
@@ -69,7 +72,7 @@ class ReportToolTest : public ::testing::Test {
             l.SourceFileId = 1;
             l.LineNumber = number;
             l.Code = code;
-            l.Instructions.push_back({code, scope, "", 1});
+            l.AddInstruction(0, code.size()).ScopeId = scope;
             program.LinesOfCode.push_back(l);
         };
         line(1, "Procedure Foo()", 2);
@@ -239,7 +242,7 @@ TEST_F(ReportToolTest, JsonHoldsLinesAndThreads) {
         "\"time_heat\": 102, \"code\": \"x = Val(\\\"1,2\\\")\", \"self_ms\": 0.0004, "
         "\"self_percent\": 40.00, \"file_path\": \"C:\\\\src\\\\demo.pb\"}",
         "{\"file\": 1, \"line\": 6, \"hits\": null, \"time_ms\": null, \"hits_heat\": null, "
-        "\"time_heat\": null, \"code\": \"s$ = \\\"caf\\u00e9\\u0001\\\"\", \"self_ms\": null",
+        "\"time_heat\": null, \"code\": \"s$ = \\\"caf\xC3\xA9\\u0001\\\"\", \"self_ms\": null",
         "\"procedures\": [\n    {\"procedure\": \"***main***\", \"scope\": 1, \"calls\": 0, "
         "\"hits\": 1, \"self_ms\": 0.0006, \"total_ms\": 0.001, \"self_percent\": 60.00, "
         "\"total_percent\": 100.00},\n    {\"procedure\": \"Foo\", \"scope\": 2, \"calls\": 1, "

@@ -12,6 +12,7 @@
 #include "analysis/run_catalogue.h"
 #include "analysis/run_loading.h"
 #include "common/report_tool.h"
+#include "common/statements.h"
 #include "common/temp_folder.h"
 #include "hardening/run_file_helpers.h"
 #include "runfiles/run_information.h"
@@ -377,7 +378,7 @@ TEST(HostileRunFiles, ControlBytesReachTheTerminalOnlyVisibly) {
     line.SourceFileId = 1;
     line.LineNumber = 1;
     line.Code = "x = 1 ; \x1b[2J\x7f\x9b";
-    line.Instructions.push_back({line.Code, 1, "", 1});
+    testing::AddStatement(line, line.Code, 1);
     run.Program.SourceFileIds.Set("C:\\\x1b[31mred.pb", 1);
     run.Program.ScopeIds.Set("Main\x1b[5m", 1);
     ResetAttribution(run.Analysis, run.Program.LinesOfCode);

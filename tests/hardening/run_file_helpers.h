@@ -66,7 +66,7 @@ inline std::string ProgramInformation(int lines, const std::string& path = "C:\\
         line.SourceFileId = 1;
         line.LineNumber = n;
         line.Code = "x = " + std::to_string(n);
-        line.Instructions.push_back({line.Code, 1, "", 1});
+        line.AddInstruction(0, line.Code.size()).ScopeId = 1;
     }
     return WriteProgramInfo(program);
 }

@@ -132,17 +132,17 @@ void CheckProgram(const std::string& path) {
     EXPECT_TRUE(StartsWith(texts.Program, "RUNTIME /t/\n"));
     EXPECT_TRUE(EndsWith(texts.Program, "\n\r\n"));
     std::size_t elements = 0;
-    for (const LineOfCode& line : program.LinesOfCode) {
-        elements += line.OutputLines.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const LineOfCode& line = program.LinesOfCode[i];
+        const std::vector<std::string>& output = texts.LineOutputs[i];
+        elements += output.size();
         for (const Instruction& instruction : line.Instructions) {
-            ASSERT_EQ(MatchingRule(instruction.Code), MatchingRuleByScan(instruction.Code))
-                << instruction.Code;
-            const bool present = std::find(line.OutputLines.begin(), line.OutputLines.end(),
-                                           instruction.Code) != line.OutputLines.end() ||
-                                 std::find(line.OutputLines.begin(), line.OutputLines.end(),
-                                           ";" + instruction.Code) != line.OutputLines.end();
-            EXPECT_TRUE(present) << line.SourceFileId << ":" << line.LineNumber << " "
-                                 << instruction.Code;
+            const std::string code(line.TextOf(instruction));
+            ASSERT_EQ(MatchingRule(code), MatchingRuleByScan(code)) << code;
+            const bool present =
+                std::find(output.begin(), output.end(), code) != output.end() ||
+                std::find(output.begin(), output.end(), ";" + code) != output.end();
+            EXPECT_TRUE(present) << line.SourceFileId << ":" << line.LineNumber << " " << code;
         }
     }
     EXPECT_GE(elements, n);

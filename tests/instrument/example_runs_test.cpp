@@ -29,10 +29,10 @@ std::string LinesPart(const std::string& text) {
     return at == std::string::npos ? std::string() : text.substr(at);
 }
 
-std::set<ProbeCall> ProbesOf(const ProgramInfo& program) {
+std::set<ProbeCall> ProbesOf(const InstrumentedTexts& texts) {
     std::set<ProbeCall> probes;
-    for (const LineOfCode& line : program.LinesOfCode) {
-        for (const std::string& element : line.OutputLines) {
+    for (const std::vector<std::string>& output : texts.LineOutputs) {
+        for (const std::string& element : output) {
             if (const std::optional<ProbeCall> probe = ParseProbeText(element)) {
                 probes.insert(*probe);
             }
@@ -65,7 +65,7 @@ TEST_F(ExampleRunsTest, ProgramInformationIsCurrent) {
 }
 
 TEST_F(ExampleRunsTest, EveryEntryIsAProbeOfTheProgram) {
-    const std::set<ProbeCall> probes = ProbesOf(program_);
+    const std::set<ProbeCall> probes = ProbesOf(texts_);
     ASSERT_GT(probes.size(), 40u);
     int runs = 0;
     for (const auto& entry : fs::directory_iterator(kExamples + "/home/Tickscope")) {

@@ -1,3 +1,4 @@
+#include "common/statements.h"
 #include "instrument/instruction_rules.h"
 #include "instrument/instrumenter.h"
 #include "instrument/probe_text.h"
@@ -46,10 +47,7 @@ TEST_P(InstructionRuleTest, EmitsExpectedLines) {
     line.SourceFileId = c.sourceFileId;
     line.LineNumber = 5;
     line.Code = c.code;
-    Instruction instruction;
-    instruction.Code = c.code;
-    instruction.ScopeId = c.scopeId;
-    instruction.BlockKey = c.blockKey;
+    Instruction instruction = testing::AddStatement(line, c.code, c.scopeId, c.blockKey);
     instruction.InstructionNumber = 2;
 
     Lines out{"earlier"};
@@ -218,7 +216,7 @@ TEST(InstructionRuleTest, X86ProbesWrapEveryCall) {
     LineOfCode line;
     line.SourceFileId = 3;
     line.LineNumber = 9;
-    Instruction instruction{"Continue", 2, "3.4.1", 1};
+    const Instruction instruction = testing::AddStatement(line, "Continue", 2, "3.4.1");
     Lines out;
     bool endInserted = false;
     AppendInstructionOutput(line, instruction, RuleContext{true, false}, out, endInserted);
@@ -302,13 +300,13 @@ TEST(InstructionRuleTest, IndexedRuleChoiceAgreesWithFullScan) {
 }
 
 TEST(InstructionRuleTest, EligibilityFollowsScopeBlanknessAndComment) {
-    EXPECT_TRUE(IsEligible(Instruction{"x", 1, "", 1}));
-    EXPECT_TRUE(IsEligible(Instruction{"\t\t", 3, "", 1}));
-    EXPECT_FALSE(IsEligible(Instruction{"x", 0, "", 1}));
-    EXPECT_FALSE(IsEligible(Instruction{"  ", 1, "", 1}));
-    EXPECT_FALSE(IsEligible(Instruction{"", 1, "", 1}));
-    EXPECT_FALSE(IsEligible(Instruction{"\t;x", 1, "", 1}));
-    EXPECT_TRUE(IsEligible(Instruction{"x ; y", 1, "", 1}));
+    EXPECT_TRUE(IsEligible("x", 1));
+    EXPECT_TRUE(IsEligible("\t\t", 3));
+    EXPECT_FALSE(IsEligible("x", 0));
+    EXPECT_FALSE(IsEligible("  ", 1));
+    EXPECT_FALSE(IsEligible("", 1));
+    EXPECT_FALSE(IsEligible("\t;x", 1));
+    EXPECT_TRUE(IsEligible("x ; y", 1));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -326,10 +324,8 @@ LineOfCode MakeLine(int file, int number, std::vector<Stmt> statements) {
     LineOfCode line;
     line.SourceFileId = file;
     line.LineNumber = number;
-    int n = 0;
     for (Stmt& s : statements) {
-        line.Code += s.Code;
-        line.Instructions.push_back(Instruction{s.Code, s.ScopeId, s.BlockKey, ++n});
+        testing::AddStatement(line, s.Code, s.ScopeId, s.BlockKey);
     }
     return line;
 }
@@ -381,8 +377,8 @@ TEST(InstrumentProgramTest, ExecutableWithStatementsOnOneLine) {
                                             "tickscope_AddStopEntry(1, 2, 1, #False)\n"
                                             "tickscope_End()\n"
                                             "\r\n");
-    EXPECT_EQ(program.LinesOfCode[0].OutputLines.size(), 6u);
-    EXPECT_EQ(program.LinesOfCode[2].OutputLines.back(), "tickscope_End()");
+    EXPECT_EQ(texts.LineOutputs[0].size(), 6u);
+    EXPECT_EQ(texts.LineOutputs[2].back(), "tickscope_End()");
     EXPECT_NE(texts.ProgramInfo.find("LinesOfCode = 3\r\n"), std::string::npos);
     EXPECT_NE(texts.ProgramInfo.find("LineOfCode.1.Instruction.2.Code = \\by\\b{EQU}\\b2\r\n"),
               std::string::npos);
@@ -400,10 +396,9 @@ TEST(InstrumentProgramTest, FooterOfMainFileGetsCallAndNoFinalCall) {
                                        MakeLine(1, 2, {{"; IDE Options = PureBasic 6.00"}}),
                                        MakeLine(1, 3, {{"; Folding = -"}})},
                                       false);
-    InstrumentProgram(program, X64Options());
-    EXPECT_EQ(program.LinesOfCode[1].OutputLines,
-              (Lines{"tickscope_End()", "; IDE Options = PureBasic 6.00"}));
-    EXPECT_EQ(program.LinesOfCode[2].OutputLines, (Lines{"; Folding = -"}));
+    const InstrumentedTexts texts = InstrumentProgram(program, X64Options());
+    EXPECT_EQ(texts.LineOutputs[1], (Lines{"tickscope_End()", "; IDE Options = PureBasic 6.00"}));
+    EXPECT_EQ(texts.LineOutputs[2], (Lines{"; Folding = -"}));
 }
 
 TEST(InstrumentProgramTest, FooterOfIncludedFileAndEndTogether) {
@@ -449,12 +444,12 @@ TEST(InstrumentProgramTest, SharedDllWithEntryPointsGetsCallsInside) {
          MakeLine(1, 7, {{"; ExecutableFormat = Shared Dll"}})},
         true, {"AttachProcess", "DetachProcess"});
     const InstrumentedTexts texts = InstrumentProgram(program, X64Options());
-    EXPECT_EQ(program.LinesOfCode[0].OutputLines,
+    EXPECT_EQ(texts.LineOutputs[0],
               (Lines{"ProcedureDLL AttachProcess(Instance)",
                      "tickscope_InitHiresTiming() : tickscope_Begin()", "Define tickscopevar.b"}));
-    EXPECT_EQ(program.LinesOfCode[2].OutputLines, (Lines{"EndProcedure"}));
-    EXPECT_EQ(program.LinesOfCode[5].OutputLines, (Lines{"tickscope_End()", "EndProcedure"}));
-    EXPECT_EQ(program.LinesOfCode[6].OutputLines, (Lines{"; ExecutableFormat = Shared Dll"}));
+    EXPECT_EQ(texts.LineOutputs[2], (Lines{"EndProcedure"}));
+    EXPECT_EQ(texts.LineOutputs[5], (Lines{"tickscope_End()", "EndProcedure"}));
+    EXPECT_EQ(texts.LineOutputs[6], (Lines{"; ExecutableFormat = Shared Dll"}));
     EXPECT_EQ(texts.Program.find("tickscope_Begin()\n"),
               texts.Program.find("tickscope_InitHiresTiming() : tickscope_Begin()\n") +
                   std::string("tickscope_InitHiresTiming() : ").size());
@@ -468,21 +463,21 @@ TEST(InstrumentProgramTest, DetachNamedInOtherCaseAndOnlyAttachGenerated) {
         MakeProgram({MakeLine(1, 1, {{"ProcedureDLL detachPROCESS(i)", 2}}),
                      MakeLine(1, 2, {{"EndProcedure", 2, "1.1.1"}}), MakeLine(1, 3, {{"y()"}})},
                     true, {"detachPROCESS"});
-    InstrumentProgram(program, X64Options());
-    EXPECT_EQ(program.LinesOfCode[0].OutputLines,
+    const InstrumentedTexts texts = InstrumentProgram(program, X64Options());
+    EXPECT_EQ(texts.LineOutputs[0],
               (Lines{"ProcedureDLL AttachProcess(Instance) : tickscope_InitHiresTiming() : "
                      "tickscope_Begin() : EndProcedure",
                      "ProcedureDLL detachPROCESS(i)", "Define tickscopevar.b"}));
-    EXPECT_EQ(program.LinesOfCode[1].OutputLines, (Lines{"tickscope_End()", "EndProcedure"}));
-    EXPECT_EQ(program.LinesOfCode[2].OutputLines.back(), "tickscope_AddStopEntry(1, 3, 1, #False)");
+    EXPECT_EQ(texts.LineOutputs[1], (Lines{"tickscope_End()", "EndProcedure"}));
+    EXPECT_EQ(texts.LineOutputs[2].back(), "tickscope_AddStopEntry(1, 3, 1, #False)");
 }
 
 TEST(InstrumentProgramTest, DetachWithoutEndProcedureFallsBackToFinalCall) {
     ProgramInfo program = MakeProgram(
         {MakeLine(1, 1, {{"ProcedureDLL DetachProcess(i)", 2}}), MakeLine(1, 2, {{"x = 1", 2}})},
         true, {"DetachProcess", "AttachProcess"});
-    InstrumentProgram(program, X64Options());
-    EXPECT_EQ(program.LinesOfCode[1].OutputLines.back(), "tickscope_End()");
+    const InstrumentedTexts texts = InstrumentProgram(program, X64Options());
+    EXPECT_EQ(texts.LineOutputs[1].back(), "tickscope_End()");
 }
 
 struct EmptyCase {
@@ -517,14 +512,15 @@ TEST(InstrumentProgramTest, X86ProgramHasRegisterSavesX64HasNone) {
     InstrumentOptions options = X64Options();
     const std::string x64 = InstrumentProgram(program, options).Program;
     options.ProbesForX86 = true;
-    const std::string x86 = InstrumentProgram(program, options).Program;
+    const InstrumentedTexts x86Texts = InstrumentProgram(program, options);
+    const std::string& x86 = x86Texts.Program;
     EXPECT_EQ(x64.find("! pushf"), std::string::npos);
     EXPECT_NE(x86.find("! pushf\n! pushad\ntickscope_AddStartEntry(1, 1, 1, #False)\n! popad\n! "
                        "popf\nFoo()\n! pushf\n! pushad\ntickscope_AddStopEntry(1, 1, 1, "
                        "#False)\n! popad\n! popf\ntickscope_End()\n\r\n"),
               std::string::npos);
-    // Running twice gives the same output lines, not twice as many.
-    EXPECT_EQ(program.LinesOfCode[0].OutputLines.size(), 4u);
+    EXPECT_EQ(x86Texts.LineOutputs[0].size(),
+              4u); // probes with their register saves are one element each
 }
 
 TEST(InstrumentProgramTest, EveryPlaceholderIsReplaced) {

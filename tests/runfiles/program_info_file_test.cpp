@@ -1,3 +1,4 @@
+#include "common/statements.h"
 #include "runfiles/program_info_file.h"
 
 #include <gtest/gtest.h>
@@ -46,13 +47,8 @@ LineOfCode MakeLine(int file, int line, std::string code,
     result.SourceFileId = file;
     result.LineNumber = line;
     result.Code = std::move(code);
-    int number = 0;
-    for (auto& [scope, text] : instructions) {
-        Instruction instruction;
-        instruction.Code = std::move(text);
-        instruction.ScopeId = scope;
-        instruction.InstructionNumber = ++number;
-        result.Instructions.push_back(std::move(instruction));
+    for (const auto& [scope, text] : instructions) {
+        testing::AddStatement(result, text, scope);
     }
     return result;
 }
@@ -68,7 +64,6 @@ TEST(WriteProgramInfoTest, WritesWholeLayout) {
     program.LinesOfCode.push_back(MakeLine(1, 1, "a = 1 : b = 2", {{1, "a = 1 "}, {1, " b = 2"}}));
     program.LinesOfCode.push_back(MakeLine(2, 7, "", {{0, ""}}));
     program.LinesOfCode.back().Instructions.front().BlockKey = "1.1.1"; // never written
-    program.LinesOfCode.back().OutputLines = {"not written"};
 
     const std::string expected = "Path = C:\\my progs\\a=b.pb\r\n"
                                  "\r\n"

@@ -2,6 +2,7 @@
 // for what the escaping cannot keep (a tab comes back as two blanks).
 #include "runfiles/program_info_reader.h"
 
+#include "common/statements.h"
 #include "common/temp_folder.h"
 #include "runfiles/program_info_file.h"
 #include "runfiles/run_information.h"
@@ -35,7 +36,7 @@ ProgramInfo SmallProgram() {
         added.LineNumber = line.Line;
         added.Code = line.Code;
         for (const auto& [scope, code] : line.Instructions) {
-            added.Instructions.push_back({code, scope, "", 0});
+            testing::AddStatement(added, code, scope);
         }
     }
     return program;

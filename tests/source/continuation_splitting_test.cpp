@@ -118,7 +118,7 @@ TEST(SplittingPassTest, SplitsAtStatementColons) {
         const auto& instructions = program.LinesOfCode[0].Instructions;
         std::vector<std::string> codes;
         for (std::size_t i = 0; i < instructions.size(); ++i) {
-            codes.push_back(instructions[i].Code);
+            codes.emplace_back(program.LinesOfCode[0].TextOf(instructions[i]));
             EXPECT_EQ(instructions[i].InstructionNumber, static_cast<int>(i) + 1) << c.line;
             EXPECT_EQ(instructions[i].ScopeId, 0) << c.line;
             EXPECT_EQ(instructions[i].BlockKey, "") << c.line;
@@ -134,12 +134,12 @@ TEST(SplittingPassTest, ContinuedLineSplitsAfterJoining) {
     ASSERT_EQ(program.LinesOfCode.size(), 2u);
     const auto& first = program.LinesOfCode[0].Instructions;
     ASSERT_EQ(first.size(), 1u);
-    EXPECT_EQ(first[0].Code, "; a = 1 : x = a +");
+    EXPECT_EQ(program.LinesOfCode[0].TextOf(first[0]), "; a = 1 : x = a +");
     const auto& second = program.LinesOfCode[1].Instructions;
     ASSERT_EQ(second.size(), 3u);
-    EXPECT_EQ(second[0].Code, "a = 1 :");
-    EXPECT_EQ(second[1].Code, " x = a + b :");
-    EXPECT_EQ(second[2].Code, " c = 3");
+    EXPECT_EQ(program.LinesOfCode[1].TextOf(second[0]), "a = 1 :");
+    EXPECT_EQ(program.LinesOfCode[1].TextOf(second[1]), " x = a + b :");
+    EXPECT_EQ(program.LinesOfCode[1].TextOf(second[2]), " c = 3");
     EXPECT_EQ(InstructionKey(program.LinesOfCode[1], second[2]), "1.2.3");
 }
 
@@ -158,7 +158,7 @@ TEST(SplittingPassTest, LongLinesOfColonsAndWords) {
     RunSplittingPass(program);
     const auto& first = program.LinesOfCode[0].Instructions;
     ASSERT_EQ(first.size(), 2u);
-    EXPECT_EQ(first[0].Code, letters + "-");
+    EXPECT_EQ(program.LinesOfCode[0].TextOf(first[0]), letters + "-");
     EXPECT_EQ(program.LinesOfCode[1].Instructions.size(), 100001u);
 }
 

@@ -103,7 +103,7 @@ TEST(CorpusTest, LoadedProgramsKeepTheModelInvariants) {
             ASSERT_FALSE(line.Instructions.empty()) << line.Code;
             for (const Instruction& instruction : line.Instructions) {
                 ASSERT_TRUE(instruction.ScopeId == 0 || scopeIds.count(instruction.ScopeId))
-                    << instruction.Code;
+                    << line.TextOf(instruction);
             }
             lastLineOfFile[line.SourceFileId] = line.LineNumber;
         }
@@ -141,7 +141,7 @@ TEST(CorpusTest, LoadingTwiceGivesTheSameProgram) {
             ASSERT_EQ(b.Code, a.Code);
             ASSERT_EQ(b.Instructions.size(), a.Instructions.size()) << a.Code;
             for (std::size_t k = 0; k < a.Instructions.size(); ++k) {
-                ASSERT_EQ(b.Instructions[k].Code, a.Instructions[k].Code);
+                ASSERT_EQ(b.TextOf(b.Instructions[k]), a.TextOf(a.Instructions[k]));
                 ASSERT_EQ(b.Instructions[k].ScopeId, a.Instructions[k].ScopeId) << a.Code;
                 ASSERT_EQ(b.Instructions[k].BlockKey, a.Instructions[k].BlockKey) << a.Code;
             }

@@ -287,9 +287,9 @@ TEST(ClassifyInstructionTest, AgreesWithPlainSearchOnCorpus) {
             loc.Code = line;
             SplitLine(loc);
             for (const auto& instruction : loc.Instructions) {
-                ASSERT_EQ(ClassifyInstruction(instruction.Code),
-                          ReferenceClassify(instruction.Code))
-                    << path << ": " << instruction.Code;
+                const std::string code(loc.TextOf(instruction));
+                ASSERT_EQ(ClassifyInstruction(code), ReferenceClassify(code))
+                    << path << ": " << code;
                 ++compared;
             }
         }

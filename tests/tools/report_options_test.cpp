@@ -51,64 +51,101 @@ TEST_P(ReportOptionsTest, ReadsTheOptions) {
     EXPECT_EQ(got.Layout.Table, want.Layout.Table);
     EXPECT_EQ(got.Layout.Order, want.Layout.Order);
     EXPECT_EQ(got.Layout.Top, want.Layout.Top);
+    EXPECT_EQ(got.OldRunFile, want.OldRunFile);
+    EXPECT_EQ(got.ComparisonSort, want.ComparisonSort);
+    EXPECT_EQ(got.FailSlowerPercent, want.FailSlowerPercent);
+    EXPECT_EQ(got.FailSlowerMinMs, want.FailSlowerMinMs);
+}
+
+// --compare old.tkr new.tkr with the given changes.
+template <typename Change> ReportOptions Comparison(Change change) {
+    ReportOptions options = Run("new.tkr");
+    options.What = Command::Compare;
+    options.OldRunFile = "old.tkr";
+    change(options);
+    return options;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReportOptionsTest,
-    ::testing::Values(GoodCase{"RunFileAlone", {"r.tkr"}, Run("r.tkr")},
-                      GoodCase{"ModeAsTwoWords",
-                               {"r.tkr", "--mode", "avg"},
-                               Run("r.tkr", [](auto& o) { o.Mode = TimeMode::Avg; })},
-                      GoodCase{"ModeWithEqualsBeforeTheRun",
-                               {"--mode=min", "r.tkr"},
-                               Run("r.tkr", [](auto& o) { o.Mode = TimeMode::Min; })},
-                      GoodCase{"ThreadsInTheirOrder",
-                               {"r.tkr", "--threads", "200,-7,100"},
-                               Run("r.tkr",
-                                   [](auto& o) {
-                                       o.Threads = Ids{200, -7, 100};
-                                   })},
-                      GoodCase{"ThresholdsReadLikeThePrompts",
-                               {"r.tkr", "--max-hits", "  $6xyz", "--max-time", "none"},
-                               Run("r.tkr", [](auto& o) { o.MaxHits = 6; })},
-                      GoodCase{"NegativeThresholdAsItsOwnWord",
-                               {"r.tkr", "--max-hits", "-5", "--max-time=%101"},
-                               Run("r.tkr",
-                                   [](auto& o) {
-                                       o.MaxHits = -5;
-                                       o.MaxTime = 5;
-                                   })},
-                      GoodCase{"LastOfARepeatedOptionCounts",
-                               {"r.tkr", "--format", "json", "--format=csv", "--mode", "max"},
-                               Run("r.tkr",
-                                   [](auto& o) {
-                                       o.Output = Format::Csv;
-                                       o.Mode = TimeMode::Max;
-                                   })},
-                      GoodCase{"ThreadsListBeforeTheRun",
-                               {"--threads-list", "r.tkr"},
-                               Run("r.tkr", [](auto& o) { o.What = Command::ThreadsList; })},
-                      GoodCase{"ThreadsListAfterTheRun",
-                               {"r.tkr", "--threads-list"},
-                               Run("r.tkr", [](auto& o) { o.What = Command::ThreadsList; })},
-                      GoodCase{"ProceduresRankedAndCut",
-                               {"r.tkr", "--by", "procedure", "--sort=calls", "--top", "3"},
-                               Run("r.tkr",
-                                   [](auto& o) {
-                                       o.Layout.Table = ReportTable::Procedures;
-                                       o.Layout.Order = ReportOrder::Calls;
-                                       o.Layout.Top = 3;
-                                   })},
-                      GoodCase{"LinesBySelfTime",
-                               {"--by=line", "--sort", "self", "r.tkr", "--top=1"},
-                               Run("r.tkr",
-                                   [](auto& o) {
-                                       o.Layout.Order = ReportOrder::Self;
-                                       o.Layout.Top = 1;
-                                   })},
-                      GoodCase{"DashIsARunFile", {"-"}, Run("-")},
-                      GoodCase{
-                          "List", {"--list"}, Run("", [](auto& o) { o.What = Command::List; })}),
+    ::testing::Values(
+        GoodCase{"RunFileAlone", {"r.tkr"}, Run("r.tkr")},
+        GoodCase{"ModeAsTwoWords",
+                 {"r.tkr", "--mode", "avg"},
+                 Run("r.tkr", [](auto& o) { o.Mode = TimeMode::Avg; })},
+        GoodCase{"ModeWithEqualsBeforeTheRun",
+                 {"--mode=min", "r.tkr"},
+                 Run("r.tkr", [](auto& o) { o.Mode = TimeMode::Min; })},
+        GoodCase{"ThreadsInTheirOrder",
+                 {"r.tkr", "--threads", "200,-7,100"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Threads = Ids{200, -7, 100};
+                     })},
+        GoodCase{"ThresholdsReadLikeThePrompts",
+                 {"r.tkr", "--max-hits", "  $6xyz", "--max-time", "none"},
+                 Run("r.tkr", [](auto& o) { o.MaxHits = 6; })},
+        GoodCase{"NegativeThresholdAsItsOwnWord",
+                 {"r.tkr", "--max-hits", "-5", "--max-time=%101"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.MaxHits = -5;
+                         o.MaxTime = 5;
+                     })},
+        GoodCase{"LastOfARepeatedOptionCounts",
+                 {"r.tkr", "--format", "json", "--format=csv", "--mode", "max"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Output = Format::Csv;
+                         o.Mode = TimeMode::Max;
+                     })},
+        GoodCase{"ThreadsListBeforeTheRun",
+                 {"--threads-list", "r.tkr"},
+                 Run("r.tkr", [](auto& o) { o.What = Command::ThreadsList; })},
+        GoodCase{"ThreadsListAfterTheRun",
+                 {"r.tkr", "--threads-list"},
+                 Run("r.tkr", [](auto& o) { o.What = Command::ThreadsList; })},
+        GoodCase{"ProceduresRankedAndCut",
+                 {"r.tkr", "--by", "procedure", "--sort=calls", "--top", "3"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Layout.Table = ReportTable::Procedures;
+                         o.Layout.Order = ReportOrder::Calls;
+                         o.Layout.Top = 3;
+                     })},
+        GoodCase{"LinesBySelfTime",
+                 {"--by=line", "--sort", "self", "r.tkr", "--top=1"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Layout.Order = ReportOrder::Self;
+                         o.Layout.Top = 1;
+                     })},
+        GoodCase{"DashIsARunFile", {"-"}, Run("-")},
+        GoodCase{
+            "CompareOldThenNew", {"--compare", "old.tkr", "new.tkr"}, Comparison([](auto&) {})},
+        GoodCase{"CompareWithItsOptions",
+                 {"old.tkr", "--mode", "avg", "--compare", "new.tkr", "--by", "procedure", "--sort",
+                  "new", "--top", "4", "--threads", "7", "--format", "json"},
+                 Comparison([](auto& o) {
+                     o.Mode = TimeMode::Avg;
+                     o.Layout.Table = ReportTable::Procedures;
+                     o.ComparisonSort = ComparisonOrder::New;
+                     o.Layout.Top = 4;
+                     o.Threads = Ids{7};
+                     o.Output = Format::Json;
+                 })},
+        GoodCase{"FailSlowerWithTheDefaultMinimum",
+                 {"--compare", "old.tkr", "new.tkr", "--fail-slower", "12.5", "--all-threads"},
+                 Comparison([](auto& o) { o.FailSlowerPercent = 12.5; })},
+        GoodCase{
+            "FailSlowerWithAMinimum",
+            {"--compare", "old.tkr", "new.tkr", "--sort=delta", "--fail-slower=0", "--min-ms", "2"},
+            Comparison([](auto& o) {
+                o.ComparisonSort = ComparisonOrder::Delta;
+                o.FailSlowerPercent = 0.0;
+                o.FailSlowerMinMs = 2.0;
+            })},
+        GoodCase{"List", {"--list"}, Run("", [](auto& o) { o.What = Command::List; })}),
     [](const auto& info) { return info.param.Name; });
 
 TEST(ReportOptionsTest, EveryNameOfAFormatAndAModeIsRead) {
@@ -171,7 +208,24 @@ INSTANTIATE_TEST_SUITE_P(
                 "unknown order: name (time, self, hits or calls)"},
         BadCase{"TopOfNone", {"r", "--top", "0"}, "bad row count for --top: 0"},
         BadCase{"TopNegative", {"r", "--top=-2"}, "bad row count for --top: -2"},
-        BadCase{"TopNotANumber", {"r", "--top", "ten"}, "bad row count for --top: ten"}),
+        BadCase{"TopNotANumber", {"r", "--top", "ten"}, "bad row count for --top: ten"},
+        BadCase{"CompareOneRun", {"--compare", "a"}, "--compare takes two run files"},
+        BadCase{"CompareNoRun", {"--compare"}, "--compare takes two run files"},
+        BadCase{"ComparisonOrder",
+                {"--compare", "a", "b", "--sort", "time"},
+                "unknown order: time (delta, old or new)"},
+        BadCase{"FailSlowerWithoutCompare", {"r", "--fail-slower", "1"}, "goes with --compare"},
+        BadCase{"MinimumAlone", {"--compare", "a", "b", "--min-ms", "1"}, "--fail-slower"},
+        BadCase{"PercentWithUnit", {"--compare", "a", "b", "--fail-slower", "5%"}, "bad PCT"},
+        BadCase{"PercentInfinite", {"--compare", "a", "b", "--fail-slower", "inf"}, "bad PCT"},
+        BadCase{"MinimumNegative",
+                {"--compare", "a", "b", "--fail-slower", "1", "--min-ms", "-1"},
+                "bad MS for --min-ms"},
+        BadCase{"ThresholdOnComparison",
+                {"--compare", "a", "b", "--max-time", "3"},
+                "--max-time does not go with --compare"},
+        BadCase{"CompareAndThreadsList", {"--compare", "a", "b", "--threads-list"}, "threads-list"},
+        BadCase{"BothThreadChoices", {"r", "--all-threads", "--threads", "1"}, "--threads"}),
     [](const auto& info) { return info.param.Name; });
 
 TEST(ReportOptionsTest, HelpListsEveryOptionAndChoice) {
@@ -183,13 +237,16 @@ TEST(ReportOptionsTest, HelpListsEveryOptionAndChoice) {
         EXPECT_EQ(parsed.Out.rfind("usage: tickscope-report RUN.tkr", 0), 0u) << parsed.Out;
         for (const char* option :
              {"--mode", "--threads ", "--max-hits", "--max-time", "--format", "--threads-list",
-              "--list", "--help", "--version", "--by", "--sort", "--top N"}) {
+              "--list", "--help", "--version", "--by", "--sort", "--top N", "--compare",
+              "--compare OLD.tkr NEW.tkr", "--all-threads", "--fail-slower PCT", "--min-ms MS",
+              "exit code"}) {
             EXPECT_NE(parsed.Out.find(option), std::string::npos) << option << "\n" << parsed.Out;
         }
         EXPECT_NE(parsed.Out.find("all|avg|max|min"), std::string::npos) << parsed.Out;
         EXPECT_NE(parsed.Out.find("text|csv|json"), std::string::npos) << parsed.Out;
         EXPECT_NE(parsed.Out.find("line|procedure"), std::string::npos) << parsed.Out;
         EXPECT_NE(parsed.Out.find("time|self|hits|calls"), std::string::npos) << parsed.Out;
+        EXPECT_NE(parsed.Out.find("delta|old|new"), std::string::npos) << parsed.Out;
     }
 }
 

@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -37,6 +38,22 @@ using tickscope::testing::ScriptedRequesters;
 using tickscope::testing::TempFolder;
 
 namespace {
+// A controller of the fixture's window that loads runs with the given progress sink, and
+// takes the window's events from now on.
+struct ControllerWith {
+    WidgetResizeHost Host;
+    ResizeManager Resize;
+    AnalyzerController Controller;
+
+    ControllerWith(Loaded& f, ProgressSink& progress)
+        : Host(kMainWindowId, &f.Window(), [&f](int id) { return f.Window().Control(id); }),
+          Resize(Host), Controller(AnalyzerParts{f.Window(), f.session.Catalogue(), f.requesters,
+                                                 f.scripted, progress, Resize}) {
+        f.Window().SetEventHandler(
+            [this](const AnalyzerEvent& event) { return Controller.Dispatch(event); });
+    }
+};
+
 QByteArray FolderDigest(const std::filesystem::path& folder) {
     QCryptographicHash hash(QCryptographicHash::Md5);
     QDir dir(QString::fromStdString(folder.string()));
@@ -65,7 +82,8 @@ class AnalyzerFlowTest : public QObject {
     void choosingTheProgramListsItsRuns();
     void loadingFillsEveryListWithEveryRowChecked();
     void loadingLeavesTheRunFilesAlone();
-    void choosingTheProgramAgainEmptiesTheRunLists();
+    void choosingTheSameProgramKeepsTheRun();
+    void choosingAnotherProgramEmptiesTheRunLists();
     void threadChecksChangeTheFigures();
     void checkActionsKeepTheSelectedRow();
     void sourceFileActionsAskThroughTheChooser();
@@ -75,6 +93,10 @@ class AnalyzerFlowTest : public QObject {
     void dialogBlocksTheMainWindow();
     void doubleClickInTheDialogChecksAThread();
     void aRunNestedTooDeeplyLoadsWithAWarning();
+    void clicksAndCommandsDoNotScrollSideways();
+    void closingWhileARunLoadsEndsAfterTheLoad();
+    void enterOnARunLoadsIt_data();
+    void enterOnARunLoadsIt();
     void rowsTellTheirWholeTextInTooltips();
     void reportTooltipsTellSelfTimeWhateverTheMode();
     void aRunThatCannotBeLoadedIsReported();
@@ -136,11 +158,29 @@ void AnalyzerFlowTest::loadingLeavesTheRunFilesAlone() {
     QCOMPARE(FolderDigest(f.home.Path() / "Tickscope"), before);
 }
 
-void AnalyzerFlowTest::choosingTheProgramAgainEmptiesTheRunLists() {
-    Loaded f;
+void AnalyzerFlowTest::choosingTheSameProgramKeepsTheRun() {
+    Loaded f(false, true, true);
+    QCOMPARE(f.Window().Combo(kProgramCombo)->count(), 2);
+    const RunRecord* loaded = f.session.Controller().LoadedRecord();
+    const std::size_t rows = f.Rows(kReportList).RowCount();
+    QVERIFY(loaded && rows > 0);
     const qint64 picture = f.Window().BirdsViewImage()->pixmap().cacheKey();
-    emit f.Window().Combo(kProgramCombo)->activated(0);
+    emit f.Window().Combo(kProgramCombo)->activated(0); // the program already chosen
+    QCOMPARE(f.session.Controller().LoadedRecord(), loaded);
     QCOMPARE(f.Rows(kRunList).RowCount(), std::size_t{3});
+    for (int id : {kSourceFileList, kReportList, kThreadList}) {
+        QVERIFY(f.Rows(id).RowCount() > 0);
+        QCOMPARE(f.List(id).Model().rowCount(), int(f.Rows(id).RowCount()));
+    }
+    QCOMPARE(f.Rows(kReportList).RowCount(), rows);
+    QCOMPARE(f.Window().BirdsViewImage()->pixmap().cacheKey(), picture);
+}
+
+void AnalyzerFlowTest::choosingAnotherProgramEmptiesTheRunLists() {
+    Loaded f(false, true, true);
+    const qint64 picture = f.Window().BirdsViewImage()->pixmap().cacheKey();
+    emit f.Window().Combo(kProgramCombo)->activated(1);
+    QCOMPARE(f.Rows(kRunList).RowCount(), std::size_t{1});
     for (int id : {kSourceFileList, kReportList, kThreadList}) {
         QCOMPARE(f.Rows(id).RowCount(), std::size_t{0});
         QCOMPARE(f.List(id).Model().rowCount(), 0);
@@ -149,7 +189,9 @@ void AnalyzerFlowTest::choosingTheProgramAgainEmptiesTheRunLists() {
     QCOMPARE(f.Window().BirdsViewImage()->pixmap().cacheKey(), picture);
     f.session.Controller().Dispatch(AnalyzerEvent::Resized());
     QVERIFY(f.Window().BirdsViewImage()->pixmap().cacheKey() != picture);
-    // A click on another run loads it.
+    // Back to the first program: its runs again, and a click on one loads it.
+    emit f.Window().Combo(kProgramCombo)->activated(0);
+    QCOMPARE(f.Rows(kRunList).RowCount(), std::size_t{3});
     f.ClickRow(kRunList, 2);
     QCOMPARE(f.Rows(kThreadList).CellText(0, 1), std::string("4242"));
 }
@@ -337,7 +379,7 @@ void AnalyzerFlowTest::aRunNestedTooDeeplyLoadsWithAWarning() {
         line.SourceFileId = 1;
         line.LineNumber = n;
         line.Code = "x + 1";
-        line.Instructions.push_back({line.Code, 1, "", 1});
+        line.AddInstruction(0, line.Code.size()).ScopeId = 1;
     }
     for (const std::int8_t kind : {kStartEntry, kStopEntry}) {
         for (int n = 1; n <= kLines; ++n) {
@@ -375,13 +417,8 @@ void AnalyzerFlowTest::aRunThatCannotBeLoadedIsReported() {
             }
         }
     } progress;
-    WidgetResizeHost host(kMainWindowId, &f.Window(),
-                          [&](int id) { return f.Window().Control(id); });
-    ResizeManager resize(host);
-    AnalyzerController controller(AnalyzerParts{f.Window(), f.session.Catalogue(), f.requesters,
-                                                f.scripted, progress, resize});
-    f.Window().SetEventHandler(
-        [&](const AnalyzerEvent& event) { return controller.Dispatch(event); });
+    ControllerWith own(f, progress);
+    AnalyzerController& controller = own.Controller;
     emit f.Window().Combo(kProgramCombo)->activated(0);
     f.ClickRow(kRunList, 0);
     QCOMPARE(f.requesters.Messages.size(), std::size_t{1});
@@ -393,6 +430,92 @@ void AnalyzerFlowTest::aRunThatCannotBeLoadedIsReported() {
     // The analyzer goes on: the next click is handled.
     QVERIFY(
         controller.Dispatch(AnalyzerEvent::Control(kRefreshButton, ControlEventType::LeftClick)));
+}
+
+void AnalyzerFlowTest::clicksAndCommandsDoNotScrollSideways() {
+    Loaded f;
+    ListView& report = f.List(kReportList);
+    QScrollBar* sideways = report.horizontalScrollBar();
+    QVERIFY(sideways->maximum() > 0);
+    const QRect hits = f.Window().Control(kHitsScaleButton)->geometry();
+    const auto clickCode = [&](int row) {
+        QRect cell = report.visualRect(report.Model().index(row, kCodeColumn));
+        cell = cell.intersected(report.viewport()->rect());
+        QTest::mouseClick(report.viewport(), Qt::LeftButton, {}, cell.center());
+        // A view scrolls to the clicked cell a double-click interval after the press.
+        QTest::qWait(QApplication::doubleClickInterval() + 150);
+    };
+    clickCode(3);
+    QCOMPARE(f.Rows(kReportList).FirstSelectedRow(), 3);
+    QCOMPARE(sideways->value(), 0);
+    QCOMPARE(f.Window().Control(kHitsScaleButton)->geometry(), hits);
+    // Commands that select a row scroll it into view vertically only.
+    f.requesters.Answers = {"endprocedure"};
+    QVERIFY(f.Menu(kFindCommand));
+    QVERIFY(f.Rows(kReportList).FirstSelectedRow() > 3);
+    QCOMPARE(sideways->value(), 0);
+    QTest::keyClick(report.viewport(), Qt::Key_Right);
+    QCOMPARE(sideways->value(), 0);
+    // The scroll bar still scrolls, and a click keeps its place.
+    sideways->setValue(150);
+    clickCode(1);
+    QCOMPARE(f.Rows(kReportList).FirstSelectedRow(), 1);
+    QCOMPARE(sideways->value(), 150);
+}
+
+void AnalyzerFlowTest::closingWhileARunLoadsEndsAfterTheLoad() {
+    Loaded f(false, false);
+    // The user closes the window while the entries are read.
+    class ClosingProgress final : public ProgressSink {
+      public:
+        explicit ClosingProgress(QWidget& window) : window_(window) {}
+        void ShowProgress(std::int64_t, const std::string& text, std::int64_t) override {
+            if (text == "Loading profiledata ...") {
+                window_.close();
+            }
+        }
+
+      private:
+        QWidget& window_;
+    } progress(f.Window());
+    ControllerWith own(f, progress);
+    AnalyzerController& controller = own.Controller;
+    emit f.Window().Combo(kProgramCombo)->activated(0);
+    QVERIFY(!controller.Finished());
+    f.ClickRow(kRunList, 0);
+    // The load went to its end, then the close took effect.
+    QVERIFY(controller.LoadedRecord());
+    QVERIFY(f.Rows(kReportList).RowCount() > 0);
+    QVERIFY(controller.Finished());
+}
+
+void AnalyzerFlowTest::enterOnARunLoadsIt_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("Return on the newest run") << int(Qt::Key_Return) << 0 << true;
+    QTest::newRow("keypad Enter on the oldest run") << int(Qt::Key_Enter) << 2 << true;
+    QTest::newRow("no run selected") << int(Qt::Key_Return) << -1 << false;
+    QTest::newRow("another key") << int(Qt::Key_Space) << 1 << false;
+}
+
+void AnalyzerFlowTest::enterOnARunLoadsIt() {
+    QFETCH(int, key);
+    QFETCH(int, row);
+    QFETCH(bool, loads);
+    Loaded f(false, false);
+    ListView& runs = f.List(kRunList);
+    f.Rows(kRunList).SelectOnly(row);
+    runs.ShowSelectionFromData();
+    QCOMPARE(f.Window().focusWidget(), &runs);
+    QTest::keyClick(&runs, Qt::Key(key));
+    QCOMPARE(f.session.Controller().LoadedRecord() != nullptr, loads);
+    if (loads) {
+        const auto listed =
+            RunsOfProgram(f.session.Catalogue(), f.Window().Lists().ProgramCombo.SelectedText());
+        QCOMPARE(f.session.Controller().LoadedRecord(), listed[static_cast<std::size_t>(row)]);
+        QCOMPARE(f.Window().focusWidget(), &f.List(kReportList));
+    }
 }
 
 void AnalyzerFlowTest::rowsTellTheirWholeTextInTooltips() {

@@ -29,12 +29,17 @@ struct Loaded {
     DialogListChooser dialogs;
     AnalyzerSession session;
 
-    explicit Loaded(bool realDialogs = false, bool load = true)
+    // `otherProgram` adds an older run of a second program, "other.pb".
+    explicit Loaded(bool realDialogs = false, bool load = true, bool otherProgram = false)
         : session(requesters, realDialogs ? static_cast<ListChooser&>(dialogs) : scripted) {
         std::filesystem::create_directories(home.Path() / "Tickscope");
         for (const auto& entry : std::filesystem::directory_iterator(kExamples)) {
             std::filesystem::copy(entry.path(),
                                   home.Path() / "Tickscope" / entry.path().filename());
+        }
+        if (otherProgram) {
+            home.Write("Tickscope/1000000000-1.tkr",
+                       "[PRE-PROGRAMINFOS]\r\nPath = C:\\tools\\other.pb\r\n");
         }
         if (!session.Open(home.Folder())) {
             return;

@@ -1,52 +1,21 @@
 #include "report/report_commands.h"
 
-#include "analysis/progress.h"
 #include "analysis/report_figures.h"
 #include "analysis/report_output.h"
 #include "analysis/run_catalogue.h"
-#include "analysis/run_loading.h"
 #include "analysis/run_profile.h"
-#include "platform/file_reading.h"
 #include "platform/platform.h"
+#include "report/compare_command.h"
+#include "report/report_io.h"
 #include "runfiles/run_information.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
 namespace tickscope::report {
 
 namespace {
-
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "tickscope-report: %s\n", message.c_str());
-    return kExitBadInput;
-}
-
-void Warn(const std::string& message) {
-    std::fprintf(stderr, "tickscope-report: warning: %s\n", message.c_str());
-}
-
-// Writes the output and flushes it: kExitOk, or kExitWriteFailed with a line on stderr when
-// it did not all reach standard output (a full disk, a closed pipe, a closed descriptor).
-int Write(const std::string& text) {
-    errno = 0;
-    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    if (written && std::fflush(stdout) == 0 && !std::ferror(stdout)) {
-        return kExitOk;
-    }
-    const int error = errno;
-    std::fprintf(stderr, "tickscope-report: cannot write the output: %s\n",
-                 error != 0 ? std::strerror(error) : "write error");
-    return kExitWriteFailed;
-}
-
-// A regular file that can be opened, without waiting on it (a pipe named like a run).
-bool IsReadableFile(const std::string& path) {
-    return platform::OpenRegularFile(path).has_value();
-}
 
 int ListRuns() {
     RunCatalogue catalogue;
@@ -60,31 +29,6 @@ int ListRuns() {
                std::to_string(record.LineCount) + "," + CsvField(record.FileName) + "\n";
     }
     return Write(out);
-}
-
-// Every thread checked, or only the listed ones (with a warning for ids the run lacks).
-ThreadChecks ChosenThreads(const LoadedRun& run,
-                           const std::optional<std::vector<std::int32_t>>& ids) {
-    ThreadChecks checks(run.Threads.size(), true);
-    if (!ids) {
-        return checks;
-    }
-    std::vector<bool> matched(ids->size(), false);
-    for (std::size_t p = 0; p < run.Threads.size(); ++p) {
-        checks[p] = false;
-        for (std::size_t i = 0; i < ids->size(); ++i) {
-            if ((*ids)[i] == run.Threads[p].ThreadId) {
-                checks[p] = true;
-                matched[i] = true;
-            }
-        }
-    }
-    for (std::size_t i = 0; i < matched.size(); ++i) {
-        if (!matched[i]) {
-            Warn("the run has no thread " + std::to_string((*ids)[i]));
-        }
-    }
-    return checks;
 }
 
 std::string Render(Format format, const RunReport& report) {
@@ -101,17 +45,9 @@ std::string Render(Format format, const RunReport& report) {
 
 // The report, or the thread list, of the run the options name.
 int ReportRun(const ReportOptions& options) {
-    if (!IsReadableFile(options.RunFile)) {
-        return Fail("cannot read run file: " + options.RunFile);
-    }
-    SilentProgress progress;
-    const auto run =
-        std::make_unique<LoadedRun>(LoadRun(CatalogueRunFile(options.RunFile), progress));
-    if (!run->Failure.empty()) {
-        return Fail("cannot load run " + options.RunFile + ": " + run->Failure);
-    }
-    if (!run->Analysis.InvocationsComplete()) {
-        Warn(IncompleteInvocationsMessage(*run));
+    const std::unique_ptr<LoadedRun> run = LoadNamedRun(options.RunFile);
+    if (!run) {
+        return kExitBadInput;
     }
     if (options.What == Command::ThreadsList) {
         return Write(ThreadsCsv(*run));
@@ -132,6 +68,8 @@ int RunCommand(const ReportOptions& options) {
     switch (options.What) {
     case Command::List:
         return ListRuns();
+    case Command::Compare:
+        return CompareCommand(options);
     case Command::Report:
     case Command::ThreadsList:
         break;

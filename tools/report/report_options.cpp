@@ -6,6 +6,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 namespace tickscope::report {
 
@@ -15,13 +17,20 @@ const std::string kProgram = "tickscope-report";
 
 // The head of --help; the list of options below it is made from the options themselves.
 const char* const kSynopsis = "usage: tickscope-report RUN.tkr [options]\n"
+                              "       tickscope-report --compare OLD.tkr NEW.tkr [options]\n"
                               "       tickscope-report --threads-list RUN.tkr\n"
                               "       tickscope-report --list\n";
 
 const char* const kDescription =
     "Prints the report of a recorded run as the analyzer window shows it, with every line\n"
     "checked and the chosen threads counted. Bad arguments or a run that cannot be read:\n"
-    "one line on standard error and exit code 2.\n";
+    "one line on standard error and exit code 2.\n"
+    "\n"
+    "--compare prints what changed from an old run to a new one, line by line (lines are\n"
+    "matched across edits of the program) or procedure by procedure: status, old, new and\n"
+    "delta. Exit code 0 when compared; with --fail-slower PCT, 1 when the run time or a\n"
+    "procedure's total grew by more than PCT percent and by at least --min-ms milliseconds\n"
+    "(default 0.1), each listed on standard error.\n";
 
 // --help: the synopsis and the description, then one line per option with its value.
 class HelpFormatter : public CLI::Formatter {
@@ -49,18 +58,57 @@ std::string JoinedNames(const std::array<NamedValue<T>, N>& names, std::string_v
     return joined;
 }
 
+// The value named `text`, nothing when none is.
+template <typename T, std::size_t N>
+std::optional<T> Named(const std::array<NamedValue<T>, N>& names, std::string_view text) {
+    const auto named = std::find_if(names.begin(), names.end(),
+                                    [&](const NamedValue<T>& n) { return n.Name == text; });
+    return named == names.end() ? std::nullopt : std::optional<T>(named->Value);
+}
+
+template <typename T, std::size_t N>
+std::string UnknownName(const std::string& noun, const std::string& text,
+                        const std::array<NamedValue<T>, N>& names) {
+    return "unknown " + noun + ": " + text + " (" + JoinedNames(names, ", ", " or ") + ")";
+}
+
+// A number of a command line: decimal digits with an optional fraction, 0 or more.
+std::optional<double> ParseAmount(const std::string& text) {
+    double value = 0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(value) || value < 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void AddAmount(CLI::App& app, const std::string& option, std::optional<double>& target,
+               const std::string& typeName, const std::string& description) {
+    app.add_option_function<std::string>(
+           option,
+           [&target, option, typeName](const std::string& text) {
+               target = ParseAmount(text);
+               if (!target) {
+                   throw CLI::ValidationError("bad " + typeName + " for " + option + ": " + text +
+                                              " (a number, 0 or more)");
+               }
+           },
+           description)
+        ->type_name(typeName);
+}
+
 // An option whose value is one of `names`; another value is an error that lists them.
 template <typename T, std::size_t N>
 void AddChoice(CLI::App& app, const std::string& option, const std::string& noun, T& target,
                const std::array<NamedValue<T>, N>& names, const std::string& description) {
     const auto choose = [&target, &names, noun](const std::string& text) {
-        const auto named = std::find_if(names.begin(), names.end(),
-                                        [&](const NamedValue<T>& n) { return n.Name == text; });
-        if (named == names.end()) {
-            throw CLI::ValidationError("unknown " + noun + ": " + text + " (" +
-                                       JoinedNames(names, ", ", " or ") + ")");
+        const std::optional<T> named = Named(names, text);
+        if (!named) {
+            throw CLI::ValidationError(UnknownName(noun, text, names));
         }
-        target = named->Value;
+        target = *named;
     };
     app.add_option_function<std::string>(option, choose, description)
         ->type_name(JoinedNames(names, "|", "|"));
@@ -101,6 +149,10 @@ struct CommandLine {
     std::vector<std::string> RunFiles;
     bool ThreadsList = false;
     bool List = false;
+    bool Compare = false;
+    bool AllThreads = false;
+    std::string Sort; // --sort, read once the command is known
+    std::optional<double> MinMs;
 
     explicit CommandLine(ReportOptions& options) {
         App.formatter(std::make_shared<HelpFormatter>());
@@ -117,6 +169,11 @@ struct CommandLine {
         App.add_flag("--list", List, "Print the runs in ~/Tickscope, newest first")
             ->disable_flag_override()
             ->excludes("--threads-list");
+        App.add_flag("--compare", Compare,
+                     "Compare two runs, OLD.tkr NEW.tkr, matching lines across edits")
+            ->disable_flag_override()
+            ->excludes("--threads-list")
+            ->excludes("--list");
 
         AddChoice(App, "--mode", "mode", options.Mode, kModes,
                   "Time shown: total, average per hit, maximum, minimum");
@@ -128,8 +185,11 @@ struct CommandLine {
                        throw CLI::ValidationError("bad thread id list: " + text);
                    }
                },
-               "Count only these threads (default: all)")
+               "Count only these threads (default: all); with --compare in both runs")
             ->type_name("ID[,ID...]");
+        App.add_flag("--all-threads", AllThreads, "Count every thread (the default)")
+            ->disable_flag_override()
+            ->excludes("--threads");
         AddThreshold(App, "--max-hits", options.MaxHits, "N",
                      "Hits that give full red (0: the largest)");
         AddThreshold(App, "--max-time", options.MaxTime, "MS",
@@ -138,8 +198,11 @@ struct CommandLine {
                   "Output: a table, CSV records or JSON");
         AddChoice(App, "--by", "table", options.Layout.Table, kTables,
                   "One row per line of code or per procedure");
-        AddChoice(App, "--sort", "order", options.Layout.Order, kOrders,
-                  "Text rows by time, self time, hits or calls, largest first");
+        App.add_option("--sort", Sort,
+                       "Text rows by time, self time, hits or calls, largest first; with "
+                       "--compare by the change, the old or the new time")
+            ->type_name(JoinedNames(kOrders, "|", "|") + "|" +
+                        JoinedNames(kComparisonOrders, "|", "|"));
         App.add_option_function<std::string>(
                "--top",
                [&options](const std::string& text) {
@@ -150,8 +213,14 @@ struct CommandLine {
                    }
                    options.Layout.Top = static_cast<std::size_t>(*count);
                },
-               "Only the N rows that rank first (by --sort, or time)")
+               "Only the N rows that rank first (by --sort, or time; with --compare delta)")
             ->type_name("N");
+        AddAmount(App, "--fail-slower", options.FailSlowerPercent, "PCT",
+                  "With --compare: exit code 1 when the run time or a procedure's total grew "
+                  "by more than PCT percent");
+        AddAmount(App, "--min-ms", MinMs, "MS",
+                  "With --fail-slower: and by at least MS milliseconds (default 0.1)");
+        App.get_option("--min-ms")->needs("--fail-slower");
     }
 };
 
@@ -183,6 +252,39 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return BadInput(error.what());
     }
 
+    if (line.MinMs) {
+        options.FailSlowerMinMs = *line.MinMs;
+    }
+    if (line.Compare) {
+        if (line.RunFiles.size() != 2) {
+            return BadInput("--compare takes two run files, OLD.tkr NEW.tkr");
+        }
+        for (const char* option : {"--max-hits", "--max-time"}) {
+            if (line.App.count(option) != 0) {
+                return BadInput(std::string(option) + " does not go with --compare");
+            }
+        }
+        if (!line.Sort.empty()) {
+            options.ComparisonSort = Named(kComparisonOrders, line.Sort);
+            if (!options.ComparisonSort) {
+                return BadInput(UnknownName("order", line.Sort, kComparisonOrders));
+            }
+        }
+        options.OldRunFile = line.RunFiles.front();
+        options.RunFile = line.RunFiles.back();
+        options.What = Command::Compare;
+        return {options, {}, {}, kExitOk};
+    }
+    if (options.FailSlowerPercent) {
+        return BadInput("--fail-slower goes with --compare");
+    }
+    if (!line.Sort.empty()) {
+        const std::optional<ReportOrder> order = Named(kOrders, line.Sort);
+        if (!order) {
+            return BadInput(UnknownName("order", line.Sort, kOrders));
+        }
+        options.Layout.Order = *order;
+    }
     if (line.List) {
         if (!line.RunFiles.empty()) {
             return BadInput("--list takes no run file");
