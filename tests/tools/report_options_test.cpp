@@ -51,64 +51,99 @@ TEST_P(ReportOptionsTest, ReadsTheOptions) {
     EXPECT_EQ(got.Layout.Table, want.Layout.Table);
     EXPECT_EQ(got.Layout.Order, want.Layout.Order);
     EXPECT_EQ(got.Layout.Top, want.Layout.Top);
+    EXPECT_EQ(got.OutputFile, want.OutputFile);
+    EXPECT_EQ(got.Frames, want.Frames);
+    EXPECT_EQ(got.MinMicroseconds, want.MinMicroseconds);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReportOptionsTest,
-    ::testing::Values(GoodCase{"RunFileAlone", {"r.tkr"}, Run("r.tkr")},
-                      GoodCase{"ModeAsTwoWords",
-                               {"r.tkr", "--mode", "avg"},
-                               Run("r.tkr", [](auto& o) { o.Mode = TimeMode::Avg; })},
-                      GoodCase{"ModeWithEqualsBeforeTheRun",
-                               {"--mode=min", "r.tkr"},
-                               Run("r.tkr", [](auto& o) { o.Mode = TimeMode::Min; })},
-                      GoodCase{"ThreadsInTheirOrder",
-                               {"r.tkr", "--threads", "200,-7,100"},
-                               Run("r.tkr",
-                                   [](auto& o) {
-                                       o.Threads = Ids{200, -7, 100};
-                                   })},
-                      GoodCase{"ThresholdsReadLikeThePrompts",
-                               {"r.tkr", "--max-hits", "  $6xyz", "--max-time", "none"},
-                               Run("r.tkr", [](auto& o) { o.MaxHits = 6; })},
-                      GoodCase{"NegativeThresholdAsItsOwnWord",
-                               {"r.tkr", "--max-hits", "-5", "--max-time=%101"},
-                               Run("r.tkr",
-                                   [](auto& o) {
-                                       o.MaxHits = -5;
-                                       o.MaxTime = 5;
-                                   })},
-                      GoodCase{"LastOfARepeatedOptionCounts",
-                               {"r.tkr", "--format", "json", "--format=csv", "--mode", "max"},
-                               Run("r.tkr",
-                                   [](auto& o) {
-                                       o.Output = Format::Csv;
-                                       o.Mode = TimeMode::Max;
-                                   })},
-                      GoodCase{"ThreadsListBeforeTheRun",
-                               {"--threads-list", "r.tkr"},
-                               Run("r.tkr", [](auto& o) { o.What = Command::ThreadsList; })},
-                      GoodCase{"ThreadsListAfterTheRun",
-                               {"r.tkr", "--threads-list"},
-                               Run("r.tkr", [](auto& o) { o.What = Command::ThreadsList; })},
-                      GoodCase{"ProceduresRankedAndCut",
-                               {"r.tkr", "--by", "procedure", "--sort=calls", "--top", "3"},
-                               Run("r.tkr",
-                                   [](auto& o) {
-                                       o.Layout.Table = ReportTable::Procedures;
-                                       o.Layout.Order = ReportOrder::Calls;
-                                       o.Layout.Top = 3;
-                                   })},
-                      GoodCase{"LinesBySelfTime",
-                               {"--by=line", "--sort", "self", "r.tkr", "--top=1"},
-                               Run("r.tkr",
-                                   [](auto& o) {
-                                       o.Layout.Order = ReportOrder::Self;
-                                       o.Layout.Top = 1;
-                                   })},
-                      GoodCase{"DashIsARunFile", {"-"}, Run("-")},
-                      GoodCase{
-                          "List", {"--list"}, Run("", [](auto& o) { o.What = Command::List; })}),
+    ::testing::Values(
+        GoodCase{"RunFileAlone", {"r.tkr"}, Run("r.tkr")},
+        GoodCase{"ModeAsTwoWords",
+                 {"r.tkr", "--mode", "avg"},
+                 Run("r.tkr", [](auto& o) { o.Mode = TimeMode::Avg; })},
+        GoodCase{"ModeWithEqualsBeforeTheRun",
+                 {"--mode=min", "r.tkr"},
+                 Run("r.tkr", [](auto& o) { o.Mode = TimeMode::Min; })},
+        GoodCase{"ThreadsInTheirOrder",
+                 {"r.tkr", "--threads", "200,-7,100"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Threads = Ids{200, -7, 100};
+                     })},
+        GoodCase{"ThresholdsReadLikeThePrompts",
+                 {"r.tkr", "--max-hits", "  $6xyz", "--max-time", "none"},
+                 Run("r.tkr", [](auto& o) { o.MaxHits = 6; })},
+        GoodCase{"NegativeThresholdAsItsOwnWord",
+                 {"r.tkr", "--max-hits", "-5", "--max-time=%101"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.MaxHits = -5;
+                         o.MaxTime = 5;
+                     })},
+        GoodCase{"LastOfARepeatedOptionCounts",
+                 {"r.tkr", "--format", "json", "--format=csv", "--mode", "max"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Output = Format::Csv;
+                         o.Mode = TimeMode::Max;
+                     })},
+        GoodCase{"ThreadsListBeforeTheRun",
+                 {"--threads-list", "r.tkr"},
+                 Run("r.tkr", [](auto& o) { o.What = Command::ThreadsList; })},
+        GoodCase{"ThreadsListAfterTheRun",
+                 {"r.tkr", "--threads-list"},
+                 Run("r.tkr", [](auto& o) { o.What = Command::ThreadsList; })},
+        GoodCase{"ProceduresRankedAndCut",
+                 {"r.tkr", "--by", "procedure", "--sort=calls", "--top", "3"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Layout.Table = ReportTable::Procedures;
+                         o.Layout.Order = ReportOrder::Calls;
+                         o.Layout.Top = 3;
+                     })},
+        GoodCase{"LinesBySelfTime",
+                 {"--by=line", "--sort", "self", "r.tkr", "--top=1"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Layout.Order = ReportOrder::Self;
+                         o.Layout.Top = 1;
+                     })},
+        GoodCase{"OutputFileForAReport",
+                 {"r.tkr", "--output", "out file.csv", "--format=csv"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.OutputFile = "out file.csv";
+                         o.Output = Format::Csv;
+                     })},
+        GoodCase{"OutputFileForTheList",
+                 {"--output=runs.csv", "--list"},
+                 Run("",
+                     [](auto& o) {
+                         o.What = Command::List;
+                         o.OutputFile = "runs.csv";
+                     })},
+        GoodCase{"TimelineOfLinesWithAMinimum",
+                 {"r.tkr", "--format", "chrome", "--frames", "line", "--min-us=250"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Output = Format::Chrome;
+                         o.Frames = FrameKind::Line;
+                         o.MinMicroseconds = 250;
+                     })},
+        GoodCase{"SpeedscopeProceduresAndMinimumZero",
+                 {"r.tkr", "--frames=procedure", "--format", "speedscope", "--min-us", "0"},
+                 Run("r.tkr", [](auto& o) { o.Output = Format::Speedscope; })},
+        GoodCase{"FoldedLines",
+                 {"--format=folded", "--frames", "line", "r.tkr"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Output = Format::Folded;
+                         o.Frames = FrameKind::Line;
+                     })},
+        GoodCase{"DashIsARunFile", {"-"}, Run("-")},
+        GoodCase{"List", {"--list"}, Run("", [](auto& o) { o.What = Command::List; })}),
     [](const auto& info) { return info.param.Name; });
 
 TEST(ReportOptionsTest, EveryNameOfAFormatAndAModeIsRead) {
@@ -152,7 +187,24 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"UnknownMode",
                 {"r", "--mode", "median"},
                 "unknown mode: median (all, avg, max or min)"},
-        BadCase{"UnknownFormat", {"r", "--format=xml"}, "unknown format: xml (text, csv or json)"},
+        BadCase{"UnknownFormat",
+                {"r", "--format=xml"},
+                "unknown format: xml (text, csv, json, callgrind, speedscope, chrome or folded)"},
+        BadCase{"UnknownFrames", {"r", "--format=folded", "--frames", "file"}, "unknown frames"},
+        BadCase{"FramesOfATable", {"r", "--frames", "line"}, "--frames applies to"},
+        BadCase{"FramesOfCallgrind",
+                {"r", "--format", "callgrind", "--frames", "procedure"},
+                "--frames applies to"},
+        BadCase{"MinimumOfFoldedStacks",
+                {"r", "--format", "folded", "--min-us", "5"},
+                "--min-us applies to"},
+        BadCase{"MinimumNegative",
+                {"r", "--format", "chrome", "--min-us=-1"},
+                "bad microseconds for --min-us: -1"},
+        BadCase{"MinimumNotANumber",
+                {"r", "--format", "chrome", "--min-us", "1ms"},
+                "bad microseconds for --min-us: 1ms"},
+        BadCase{"OutputWithoutFile", {"r", "--output"}, "--output"},
         BadCase{"FormatNamesAreLowerCase", {"r", "--format", "CSV"}, "unknown format: CSV"},
         BadCase{"UnknownOption", {"r", "--colour"}, "--colour"},
         BadCase{"NoPrefixOfAnOption", {"r", "--form", "csv"}, "--form"},
@@ -183,11 +235,15 @@ TEST(ReportOptionsTest, HelpListsEveryOptionAndChoice) {
         EXPECT_EQ(parsed.Out.rfind("usage: tickscope-report RUN.tkr", 0), 0u) << parsed.Out;
         for (const char* option :
              {"--mode", "--threads ", "--max-hits", "--max-time", "--format", "--threads-list",
-              "--list", "--help", "--version", "--by", "--sort", "--top N"}) {
+              "--list", "--help", "--version", "--by", "--sort", "--top N", "--output FILE",
+              "--frames", "--min-us N", "2 GB"}) {
             EXPECT_NE(parsed.Out.find(option), std::string::npos) << option << "\n" << parsed.Out;
         }
         EXPECT_NE(parsed.Out.find("all|avg|max|min"), std::string::npos) << parsed.Out;
-        EXPECT_NE(parsed.Out.find("text|csv|json"), std::string::npos) << parsed.Out;
+        EXPECT_NE(parsed.Out.find("text|csv|json|callgrind|speedscope|chrome|folded"),
+                  std::string::npos)
+            << parsed.Out;
+        EXPECT_NE(parsed.Out.find("procedure|line"), std::string::npos) << parsed.Out;
         EXPECT_NE(parsed.Out.find("line|procedure"), std::string::npos) << parsed.Out;
         EXPECT_NE(parsed.Out.find("time|self|hits|calls"), std::string::npos) << parsed.Out;
     }

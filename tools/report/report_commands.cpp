@@ -1,18 +1,23 @@
 #include "report/report_commands.h"
 
+#include "analysis/callgrind_export.h"
 #include "analysis/progress.h"
 #include "analysis/report_figures.h"
 #include "analysis/report_output.h"
 #include "analysis/run_catalogue.h"
 #include "analysis/run_loading.h"
 #include "analysis/run_profile.h"
+#include "analysis/timeline_export.h"
 #include "platform/file_reading.h"
 #include "platform/platform.h"
+#include "report/report_sinks.h"
 #include "runfiles/run_information.h"
+#include "tickscope_version.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,18 +34,13 @@ void Warn(const std::string& message) {
     std::fprintf(stderr, "tickscope-report: warning: %s\n", message.c_str());
 }
 
-// Writes the output and flushes it: kExitOk, or kExitWriteFailed with a line on stderr when
-// it did not all reach standard output (a full disk, a closed pipe, a closed descriptor).
-int Write(const std::string& text) {
-    errno = 0;
-    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    if (written && std::fflush(stdout) == 0 && !std::ferror(stdout)) {
-        return kExitOk;
-    }
-    const int error = errno;
-    std::fprintf(stderr, "tickscope-report: cannot write the output: %s\n",
-                 error != 0 ? std::strerror(error) : "write error");
-    return kExitWriteFailed;
+// Writes the text to the output file, or to standard output: kExitOk, or kExitWriteFailed
+// with a line on stderr when it did not all arrive.
+int Write(const std::string& text, const std::optional<std::string>& file = std::nullopt) {
+    return WriteOutput(file, [&text](ExportSink& sink) {
+        sink.Write(text);
+        return std::string();
+    });
 }
 
 // A regular file that can be opened, without waiting on it (a pipe named like a run).
@@ -48,7 +48,7 @@ bool IsReadableFile(const std::string& path) {
     return platform::OpenRegularFile(path).has_value();
 }
 
-int ListRuns() {
+int ListRuns(const std::optional<std::string>& file) {
     RunCatalogue catalogue;
     if (!BuildRunCatalogue(platform::HomeFolder(), catalogue)) {
         return Fail("No Tickscope runlogs available! (" + RunFolder(platform::HomeFolder()) +
@@ -59,7 +59,7 @@ int ListRuns() {
         out += FormatTimestamp(record.Timestamp) + "," + CsvField(ProgramName(record)) + "," +
                std::to_string(record.LineCount) + "," + CsvField(record.FileName) + "\n";
     }
-    return Write(out);
+    return Write(out, file);
 }
 
 // Every thread checked, or only the listed ones (with a warning for ids the run lacks).
@@ -94,15 +94,77 @@ std::string Render(Format format, const RunReport& report) {
     case Format::Json:
         return JsonReport(report);
     case Format::Text:
+    case Format::Callgrind: // the exports are written by ExportRun
+    case Format::Speedscope:
+    case Format::Chrome:
+    case Format::Folded:
         break;
     }
     return TextReport(report);
+}
+
+const std::string kCreator = std::string("tickscope-report ") + kTickscopeVersion;
+
+// Whether two paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// Runs an export into the output; a run there is no memory for ends it unfinished.
+int Export(const ReportOptions& options, const std::function<void(OutputBuffer&)>& write) {
+    return WriteOutput(options.OutputFile, [&write](ExportSink& sink) {
+        try {
+            OutputBuffer out(sink);
+            write(out);
+        } catch (const std::exception&) { // std::bad_alloc, std::length_error
+            return std::string("there is not enough memory for the run");
+        }
+        return std::string();
+    });
+}
+
+// The exports that stream the entry log themselves, without loading the run.
+int ExportTimelineOf(const ReportOptions& options) {
+    TimelineExport timeline;
+    timeline.Format = options.Output == Format::Chrome       ? TimelineFormat::Chrome
+                      : options.Output == Format::Speedscope ? TimelineFormat::Speedscope
+                                                             : TimelineFormat::Folded;
+    timeline.Timeline.Frames = options.Frames;
+    timeline.Timeline.MinNanos = options.MinMicroseconds * 1000;
+    timeline.Timeline.Threads.Ids = options.Threads;
+    timeline.Creator = kCreator;
+    TimelineResult result;
+    const int code = WriteOutput(options.OutputFile, [&](ExportSink& sink) {
+        try {
+            result = ExportTimeline(CatalogueRunFile(options.RunFile), timeline, sink);
+        } catch (const std::exception&) { // std::bad_alloc, std::length_error
+            return std::string("there is not enough memory for the run");
+        }
+        return result.Failure;
+    });
+    for (const std::int32_t id : options.Threads.value_or(std::vector<std::int32_t>())) {
+        const bool found = std::any_of(
+            result.ThreadIds.begin(), result.ThreadIds.end(),
+            [id](std::int64_t threadId) { return static_cast<std::int32_t>(threadId) == id; });
+        if (!found) {
+            Warn("the run has no thread " + std::to_string(id));
+        }
+    }
+    return code;
 }
 
 // The report, or the thread list, of the run the options name.
 int ReportRun(const ReportOptions& options) {
     if (!IsReadableFile(options.RunFile)) {
         return Fail("cannot read run file: " + options.RunFile);
+    }
+    if (options.OutputFile && (SameFile(*options.OutputFile, options.RunFile) ||
+                               SameFile(*options.OutputFile, EntryLogPath(options.RunFile)))) {
+        return Fail("the output would replace the run's own file: " + *options.OutputFile);
+    }
+    if (options.What == Command::Report && UsesFrames(options.Output)) {
+        return ExportTimelineOf(options);
     }
     SilentProgress progress;
     const auto run =
@@ -114,16 +176,21 @@ int ReportRun(const ReportOptions& options) {
         Warn(IncompleteInvocationsMessage(*run));
     }
     if (options.What == Command::ThreadsList) {
-        return Write(ThreadsCsv(*run));
+        return Write(ThreadsCsv(*run), options.OutputFile);
     }
     const ThreadChecks threads = ChosenThreads(*run, options.Threads);
     const LineChecks lines(run->Program.LinesOfCode.size(), true);
     const HeatScale scale{options.MaxHits, options.MaxTime};
+    const RunProfile profile = ComputeRunProfile(run->Analysis, run->Program, threads);
+    if (options.Output == Format::Callgrind) {
+        return Export(options,
+                      [&](OutputBuffer& out) { WriteCallgrind(*run, profile, kCreator, out); });
+    }
     const ReportFigures figures =
         ComputeReportFigures(run->Analysis, threads, lines, options.Mode, scale);
-    const RunProfile profile = ComputeRunProfile(run->Analysis, run->Program, threads);
     return Write(Render(options.Output, RunReport{*run, threads, figures, profile, scale,
-                                                  options.RunFile, options.Layout}));
+                                                  options.RunFile, options.Layout}),
+                 options.OutputFile);
 }
 
 } // namespace
@@ -131,7 +198,7 @@ int ReportRun(const ReportOptions& options) {
 int RunCommand(const ReportOptions& options) {
     switch (options.What) {
     case Command::List:
-        return ListRuns();
+        return ListRuns(options.OutputFile);
     case Command::Report:
     case Command::ThreadsList:
         break;

@@ -7,6 +7,7 @@
 
 #include "analysis/report_output.h"
 #include "analysis/time_mode.h"
+#include "analysis/timeline.h"
 
 #include <array>
 #include <cstdint>
@@ -19,7 +20,7 @@ namespace tickscope::report {
 
 // Exit codes of the tool.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitWriteFailed = 1; // the output did not all reach standard output
+inline constexpr int kExitWriteFailed = 1; // the output did not all reach its file or stdout
 inline constexpr int kExitBadInput = 2;    // bad arguments, a run that cannot be read
 
 enum class Command {
@@ -28,7 +29,24 @@ enum class Command {
     List,        // --list: the runs in the run folder
 };
 
-enum class Format { Text, Csv, Json };
+enum class Format {
+    Text,
+    Csv,
+    Json,
+    Callgrind,  // the Callgrind profile format (KCachegrind, callgrind_annotate)
+    Speedscope, // speedscope's file format: a timeline per thread
+    Chrome,     // the Trace Event format (Perfetto, chrome://tracing): a timeline
+    Folded,     // folded stacks for flame graphs
+};
+
+// The formats that follow the run in time, by frames (--frames), and of those the
+// timelines (--min-us).
+constexpr bool UsesFrames(Format format) {
+    return format == Format::Speedscope || format == Format::Chrome || format == Format::Folded;
+}
+constexpr bool IsTimeline(Format format) {
+    return format == Format::Speedscope || format == Format::Chrome;
+}
 
 // A name the command line accepts for a value.
 template <typename T> struct NamedValue {
@@ -36,10 +54,19 @@ template <typename T> struct NamedValue {
     T Value;
 };
 
-inline constexpr std::array<NamedValue<Format>, 3> kFormats = {{
+inline constexpr std::array<NamedValue<Format>, 7> kFormats = {{
     {"text", Format::Text},
     {"csv", Format::Csv},
     {"json", Format::Json},
+    {"callgrind", Format::Callgrind},
+    {"speedscope", Format::Speedscope},
+    {"chrome", Format::Chrome},
+    {"folded", Format::Folded},
+}};
+
+inline constexpr std::array<NamedValue<FrameKind>, 2> kFrameKinds = {{
+    {"procedure", FrameKind::Procedure},
+    {"line", FrameKind::Line},
 }};
 
 inline constexpr std::array<NamedValue<ReportTable>, 2> kTables = {{
@@ -71,6 +98,9 @@ struct ReportOptions {
     int MaxTime = 0;                                  // --max-time, prompts for full red
     Format Output = Format::Text;                     // --format
     ReportLayout Layout;                              // --by, --sort, --top
+    std::optional<std::string> OutputFile;            // --output; none: standard output
+    FrameKind Frames = FrameKind::Procedure;          // --frames
+    std::int64_t MinMicroseconds = 0;                 // --min-us
 };
 
 // The outcome of reading the arguments: the options to run with, or a text to print and the
