@@ -4,6 +4,7 @@
 #include "analysis/id_names.h"
 #include "analysis/wrapping_math.h"
 
+#include <algorithm>
 #include <map>
 #include <unordered_map>
 
@@ -38,19 +39,32 @@ void WriteCallgrind(const LoadedRun& run, const RunProfile& profile, const std::
                    ? &program.LinesOfCode[static_cast<std::size_t>(lineId) - 1]
                    : nullptr;
     };
+    // A file the run names no path for is told apart by its id.
     const auto fileOf = [&](std::int32_t lineId) {
         const LineOfCode* line = lineOf(lineId);
-        return line == nullptr ? std::string(kNotInProgram)
-                               : LabelText(ids.FilePath(line->SourceFileId));
+        if (line == nullptr) {
+            return std::string(kNotInProgram);
+        }
+        const std::string& path = ids.FilePath(line->SourceFileId);
+        return path.empty() ? "(file " + std::to_string(line->SourceFileId) + ")" : LabelText(path);
     };
+    // Positions are unsigned in the format ("-9" would read as 9 lines back): a negative
+    // line number is written as 0, the unknown line.
     const auto lineNumberOf = [&](std::int32_t lineId) {
         const LineOfCode* line = lineOf(lineId);
-        return line == nullptr ? 0 : line->LineNumber;
+        return line == nullptr ? 0 : std::max(0, line->LineNumber);
     };
 
+    // Entries that name no line of the program are left out, as the other reports do.
+    const auto inProgram = [&lineOf](const LineProfile& line) {
+        return lineOf(line.LineId) != nullptr;
+    };
     std::int64_t selfSum = 0;
     std::int64_t hitsSum = 0;
     for (const LineProfile& line : profile.Lines) {
+        if (!inProgram(line)) {
+            continue;
+        }
         selfSum = WrappingAdd(selfSum, line.SelfNanos);
         hitsSum = WrappingAdd(hitsSum, line.Hits);
     }
@@ -75,6 +89,9 @@ void WriteCallgrind(const LoadedRun& run, const RunProfile& profile, const std::
     bool first = true;
     auto call = profile.Calls.begin();
     for (const LineProfile& line : profile.Lines) {
+        if (!inProgram(line)) {
+            continue;
+        }
         const std::string file = fileOf(line.LineId);
         const std::string function = procedureNames.Name(line.ScopeId);
         if (first || file != currentFile) {
@@ -109,7 +126,8 @@ void WriteCallgrind(const LoadedRun& run, const RunProfile& profile, const std::
             const auto callee = procedures.find(call->CalleeScopeId);
             const std::int32_t target =
                 callee == procedures.end() ? 0 : callee->second->FirstLineId;
-            const std::string calleeFile = fileOf(target);
+            // A callee without lines in the program stays in the caller's file.
+            const std::string calleeFile = target == 0 ? currentFile : fileOf(target);
             if (calleeFile != currentFile) {
                 out.Write("cfl=");
                 out.Write(files.Refer(calleeFile));

@@ -376,7 +376,8 @@ TEST_F(ReportToolTest, RunFilesStayUnchanged) {
     const std::string log = run_.substr(0, run_.size() - 4) + ".tkl";
     const std::string runBefore = testing::ReadFileBytes(run_);
     const std::string logBefore = testing::ReadFileBytes(log);
-    for (const char* format : {"text", "csv", "json"}) {
+    for (const char* format :
+         {"text", "csv", "json", "callgrind", "speedscope", "chrome", "folded"}) {
         EXPECT_EQ(Run({"--format", format}).ExitCode, 0);
     }
     EXPECT_EQ(testing::ReadFileBytes(run_), runBefore);
