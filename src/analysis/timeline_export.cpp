@@ -19,16 +19,16 @@ namespace tickscope {
 
 namespace {
 
-// JSON is written with RapidJSON's Writer, which streams (a document model would hold a
-// whole timeline of millions of events).
-template <class Stream> using JsonWriter = rapidjson::Writer<Stream>;
-
-template <class Stream> void WriteString(JsonWriter<Stream>& json, std::string_view text) {
-    json.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
-}
-
-template <class Stream> void WriteKey(JsonWriter<Stream>& json, std::string_view key) {
-    json.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
+// The text as a JSON string with its quotes, escaped by RapidJSON's writer. The exports
+// write their structure and numbers themselves: it takes most of their time otherwise.
+std::string JsonText(std::string_view text) {
+    StringSink json;
+    {
+        OutputBuffer buffer(json);
+        rapidjson::Writer<OutputBuffer> writer(buffer);
+        writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
+    }
+    return std::move(json.Text);
 }
 
 // "Thread 4242 (***main***)": the id as the threads list shows it and the scope of the
@@ -126,13 +126,22 @@ class TextSpill {
     std::vector<std::vector<Piece>> pieces_;
 };
 
-// speedscope: each thread's events are written as they come into its own JSON array, which
-// waits in memory up to a size and then in the temporary file; at the end the profiles are
-// written one after the other, then the frames they use.
+// speedscope: each thread's events are written as they come into its own JSON array. The
+// first thread's profile goes straight to the output; the others' arrays wait in memory up
+// to a size and then in the temporary file, and follow it at the end, then the frames they
+// use. Written by hand (the numbers need no escaping; names are escaped by RapidJSON).
 class SpeedscopeWriter final : public TimelineWriter {
   public:
-    SpeedscopeWriter(const ProgramInfo& program, FrameKind frames, OutputBuffer& out)
-        : labels_(program), names_(program, frames), out_(out) {}
+    SpeedscopeWriter(const ProgramInfo& program, FrameKind frames, OutputBuffer& out,
+                     const std::string& runName, const std::string& creator)
+        : labels_(program), names_(program, frames), out_(out) {
+        out_.Write(
+            R"({"$schema":"https://www.speedscope.app/file-format-schema.json","exporter":)");
+        out_.Write(JsonText(creator));
+        out_.Write(R"(,"name":)");
+        out_.Write(JsonText(runName));
+        out_.Write(R"(,"profiles":[)");
+    }
 
     bool SpillOk() const { return spill_.Ok(); }
 
@@ -141,9 +150,15 @@ class SpeedscopeWriter final : public TimelineWriter {
         if (threads_.size() <= static_cast<std::size_t>(thread)) {
             threads_.resize(static_cast<std::size_t>(thread) + 1);
         }
-        auto events = std::make_unique<ThreadEvents>(spill_, static_cast<std::size_t>(thread));
+        const bool direct = direct_ < 0;
+        auto events = std::make_unique<ThreadEvents>(spill_, direct ? &out_ : nullptr,
+                                                     static_cast<std::size_t>(thread));
         events->Name = labels_.Label(threadId, firstLineId);
-        events->Json.StartArray();
+        if (direct) {
+            direct_ = thread;
+            WriteProfileHead(*events);
+        }
+        events->Buffer.Put('[');
         threads_[static_cast<std::size_t>(thread)] = std::move(events);
     }
 
@@ -159,92 +174,76 @@ class SpeedscopeWriter final : public TimelineWriter {
         if (!events.HasEvents) {
             events.Start = nanos;
         }
-        events.Json.EndArray();
+        events.Buffer.Put(']');
         Spill(static_cast<std::size_t>(thread));
     }
 
-    void Finish(const std::string& runName, const std::string& creator) {
-        JsonWriter<OutputBuffer> json(out_);
-        json.StartObject();
-        WriteKey(json, "$schema");
-        WriteString(json, "https://www.speedscope.app/file-format-schema.json");
-        WriteKey(json, "exporter");
-        WriteString(json, creator);
-        WriteKey(json, "name");
-        WriteString(json, runName);
-        WriteKey(json, "profiles");
-        json.StartArray();
+    void Finish() {
         std::size_t profiles = 0;
         for (std::size_t thread = 0; thread < threads_.size(); ++thread) {
             if (!threads_[thread]) {
                 continue;
             }
             const ThreadEvents& events = *threads_[thread];
-            json.StartObject();
-            WriteKey(json, "type");
-            WriteString(json, "evented");
-            WriteKey(json, "name");
-            WriteString(json, events.Name);
-            WriteKey(json, "unit");
-            WriteString(json, "nanoseconds");
-            WriteKey(json, "startValue");
-            json.Int64(events.Start);
-            WriteKey(json, "endValue");
-            json.Int64(events.End);
-            WriteKey(json, "events");
-            json.RawValue("", 0, rapidjson::kArrayType); // the array itself is copied after
-            spill_.CopyTo(thread, out_);
-            json.EndObject();
+            if (static_cast<std::int32_t>(thread) != direct_) {
+                out_.Put(',');
+                WriteProfileHead(events);
+                spill_.CopyTo(thread, out_);
+            }
+            out_.Write(R"(,"startValue":)");
+            out_.WriteInteger(events.Start);
+            out_.Write(R"(,"endValue":)");
+            out_.WriteInteger(events.End);
+            out_.Put('}');
             ++profiles;
         }
-        json.EndArray();
+        out_.Put(']');
         if (profiles > 0) {
-            WriteKey(json, "activeProfileIndex");
-            json.Int(0);
+            out_.Write(R"(,"activeProfileIndex":0)");
         }
-        WriteKey(json, "shared");
-        json.StartObject();
-        WriteKey(json, "frames");
-        json.StartArray();
-        for (const std::int32_t frame : frameOrder_) {
-            json.StartObject();
-            WriteKey(json, "name");
-            WriteString(json, names_.Name(frame));
-            const std::string file = names_.FilePath(frame);
-            if (!file.empty()) {
-                WriteKey(json, "file");
-                WriteString(json, file);
+        out_.Write(R"(,"shared":{"frames":[)");
+        for (std::size_t index = 0; index < frameOrder_.size(); ++index) {
+            const std::int32_t frame = frameOrder_[index];
+            out_.Write(index == 0 ? R"({"name":)" : R"(,{"name":)");
+            out_.Write(JsonText(names_.Name(frame)));
+            if (const std::string file = names_.FilePath(frame); !file.empty()) {
+                out_.Write(R"(,"file":)");
+                out_.Write(JsonText(file));
             }
             if (const std::int32_t line = names_.LineNumber(frame); line > 0) {
-                WriteKey(json, "line");
-                json.Int(line);
+                out_.Write(R"(,"line":)");
+                out_.WriteInteger(line);
             }
-            json.EndObject();
+            out_.Put('}');
         }
-        json.EndArray();
-        json.EndObject();
-        json.EndObject();
-        out_.Put('\n');
+        out_.Write("]}}\n");
     }
 
   private:
-    // Hands one thread's text to the temporary file.
+    // Hands one thread's text to the output (the first thread's) or the temporary file.
     class SpillSink final : public TextSink {
       public:
-        SpillSink(TextSpill& spill, std::size_t owner) : spill_(spill), owner_(owner) {}
-        void Write(std::string_view text) override { spill_.Append(owner_, text); }
+        SpillSink(TextSpill& spill, OutputBuffer* direct, std::size_t owner)
+            : spill_(spill), direct_(direct), owner_(owner) {}
+        void Write(std::string_view text) override {
+            if (direct_ != nullptr) {
+                direct_->Write(text);
+            } else {
+                spill_.Append(owner_, text);
+            }
+        }
 
       private:
         TextSpill& spill_;
+        OutputBuffer* direct_;
         std::size_t owner_;
     };
-    // One thread's event array, written through RapidJSON into a buffer of its own.
+    // One thread's event array, written into a buffer of its own.
     struct ThreadEvents {
-        ThreadEvents(TextSpill& spill, std::size_t thread)
-            : Sink(spill, thread), Buffer(Sink, kThreadBuffer), Json(Buffer) {}
+        ThreadEvents(TextSpill& spill, OutputBuffer* direct, std::size_t thread)
+            : Sink(spill, direct, thread), Buffer(Sink, kThreadBuffer) {}
         SpillSink Sink;
         OutputBuffer Buffer;
-        JsonWriter<OutputBuffer> Json;
         std::string Name;
         std::int64_t Start = 0;
         std::int64_t End = 0;
@@ -254,6 +253,13 @@ class SpeedscopeWriter final : public TimelineWriter {
     // Memory kept for one thread's events, and for all threads', before they go to the file.
     static constexpr std::size_t kThreadBuffer = std::size_t{64} << 10;
     static constexpr std::size_t kAllBuffers = std::size_t{16} << 20;
+
+    // The keys of a profile before its events; startValue and endValue follow them.
+    void WriteProfileHead(const ThreadEvents& events) {
+        out_.Write(R"({"type":"evented","name":)");
+        out_.Write(JsonText(events.Name));
+        out_.Write(R"(,"unit":"nanoseconds","events":)");
+    }
 
     std::int32_t FrameIndex(std::int32_t frame) {
         const auto [index, inserted] = frameIndices_.Insert(static_cast<std::uint32_t>(frame));
@@ -266,20 +272,23 @@ class SpeedscopeWriter final : public TimelineWriter {
 
     void Event(std::int32_t thread, const char* type, std::int32_t frame, std::int64_t nanos) {
         ThreadEvents& events = *threads_[static_cast<std::size_t>(thread)];
+        const std::size_t before = events.Buffer.Buffered();
         if (!events.HasEvents) {
             events.HasEvents = true;
             events.Start = nanos;
+        } else {
+            events.Buffer.Put(',');
         }
-        const std::size_t before = events.Buffer.Buffered();
-        auto& json = events.Json;
-        json.StartObject();
-        WriteKey(json, "type");
-        json.String(type, 1);
-        WriteKey(json, "frame");
-        json.Int(FrameIndex(frame));
-        WriteKey(json, "at");
-        json.Int64(nanos);
-        json.EndObject();
+        // Written by hand: the numbers need no escaping, and RapidJSON's writer would take
+        // most of the time of the export.
+        OutputBuffer& out = events.Buffer;
+        out.Write(R"({"type":")");
+        out.Put(type[0]);
+        out.Write(R"(","frame":)");
+        out.WriteInteger(FrameIndex(frame));
+        out.Write(R"(,"at":)");
+        out.WriteInteger(nanos);
+        out.Put('}');
         // The buffer hands itself over when full (then it holds less than before).
         const std::size_t after = events.Buffer.Buffered();
         buffered_ = after >= before ? buffered_ + (after - before)
@@ -304,34 +313,23 @@ class SpeedscopeWriter final : public TimelineWriter {
     OutputBuffer& out_;
     TextSpill spill_;
     std::vector<std::unique_ptr<ThreadEvents>> threads_;
+    std::int32_t direct_ = -1; // the thread written straight to the output
     std::size_t buffered_ = 0;
     FlatHashMap<std::uint32_t, std::int32_t, IntegerHasher> frameIndices_;
     std::vector<std::int32_t> frameOrder_;
 };
 
-// Trace Event format: events go straight to the output in the order they come.
+// Trace Event format: events go straight to the output in the order they come, written by
+// hand (the numbers need no escaping; names are escaped once, by RapidJSON).
 class ChromeWriter final : public TimelineWriter {
   public:
     ChromeWriter(const ProgramInfo& program, FrameKind frames, OutputBuffer& out,
                  const std::string& processName)
         : labels_(program), names_(program, frames),
-          category_(frames == FrameKind::Line ? "line" : "procedure"), json_(out) {
-        json_.StartObject();
-        WriteKey(json_, "traceEvents");
-        json_.StartArray();
-        json_.StartObject();
-        WriteKey(json_, "name");
-        WriteString(json_, "process_name");
-        WriteKey(json_, "ph");
-        WriteString(json_, "M");
-        WriteKey(json_, "pid");
-        json_.Int(kProcess);
-        WriteKey(json_, "args");
-        json_.StartObject();
-        WriteKey(json_, "name");
-        WriteString(json_, processName);
-        json_.EndObject();
-        json_.EndObject();
+          category_(frames == FrameKind::Line ? "line" : "procedure"), out_(out) {
+        out_.Write(R"({"traceEvents":[{"name":"process_name","ph":"M","pid":1,"args":{"name":)");
+        out_.Write(JsonText(processName));
+        out_.Write("}}");
     }
 
     void BeginThread(std::int32_t thread, std::int64_t threadId,
@@ -345,83 +343,58 @@ class ChromeWriter final : public TimelineWriter {
             tids_.resize(static_cast<std::size_t>(thread) + 1);
         }
         tids_[static_cast<std::size_t>(thread)] = tid;
-        json_.StartObject();
-        WriteKey(json_, "name");
-        WriteString(json_, "thread_name");
-        WriteKey(json_, "ph");
-        WriteString(json_, "M");
-        WriteKey(json_, "pid");
-        json_.Int(kProcess);
-        WriteKey(json_, "tid");
-        json_.Int64(tid);
-        WriteKey(json_, "args");
-        json_.StartObject();
-        WriteKey(json_, "name");
-        WriteString(json_, labels_.Label(threadId, firstLineId));
-        json_.EndObject();
-        json_.EndObject();
+        out_.Write(R"(,{"name":"thread_name","ph":"M","pid":1,"tid":)");
+        out_.WriteInteger(tid);
+        out_.Write(R"(,"args":{"name":)");
+        out_.Write(JsonText(labels_.Label(threadId, firstLineId)));
+        out_.Write("}}");
     }
 
     void Open(std::int32_t thread, std::int32_t frame, std::int64_t nanos) override {
-        Event(thread, "B", frame, nanos);
+        Event(thread, 'B', frame, nanos);
     }
     void Close(std::int32_t thread, std::int32_t frame, std::int64_t nanos) override {
-        Event(thread, "E", frame, nanos);
+        Event(thread, 'E', frame, nanos);
     }
     void EndThread(std::int32_t, std::int64_t) override {}
 
-    void Finish() {
-        json_.EndArray();
-        WriteKey(json_, "displayTimeUnit");
-        WriteString(json_, "ns");
-        json_.EndObject();
-    }
+    void Finish() { out_.Write(R"(],"displayTimeUnit":"ns"})"); }
 
   private:
-    static constexpr int kProcess = 1;
     static constexpr std::int64_t kSpareTids = std::int64_t{1} << 32;
 
-    // The frame's name as a JSON string literal, made once.
-    const std::string& NameLiteral(std::int32_t frame) {
-        auto [literal, inserted] = literals_.try_emplace(frame);
-        if (inserted) {
-            StringSink text;
-            {
-                OutputBuffer buffer(text);
-                JsonWriter<OutputBuffer> json(buffer);
-                WriteString(json, names_.Name(frame));
-            }
-            literal->second = std::move(text.Text);
-        }
-        return literal->second;
+    void Event(std::int32_t thread, char phase, std::int32_t frame, std::int64_t nanos) {
+        out_.Put(',');
+        out_.Write(EventHead(frame));
+        out_.Put(phase);
+        out_.Write(R"(","pid":1,"tid":)");
+        out_.WriteInteger(tids_[static_cast<std::size_t>(thread)]);
+        out_.Write(R"(,"ts":)");
+        char ts[32];
+        out_.Write(std::string_view(ts, MicrosecondsText(nanos, ts)));
+        out_.Put('}');
     }
 
-    void Event(std::int32_t thread, const char* phase, std::int32_t frame, std::int64_t nanos) {
-        json_.StartObject();
-        WriteKey(json_, "name");
-        const std::string& name = NameLiteral(frame);
-        json_.RawValue(name.data(), name.size(), rapidjson::kStringType);
-        WriteKey(json_, "cat");
-        WriteString(json_, category_);
-        WriteKey(json_, "ph");
-        json_.String(phase, 1);
-        WriteKey(json_, "pid");
-        json_.Int(kProcess);
-        WriteKey(json_, "tid");
-        json_.Int64(tids_[static_cast<std::size_t>(thread)]);
-        WriteKey(json_, "ts");
-        char ts[32];
-        json_.RawValue(ts, MicrosecondsText(nanos, ts), rapidjson::kNumberType);
-        json_.EndObject();
+    // {"name":"<frame>","cat":"<category>","ph":"  made once per frame.
+    const std::string& EventHead(std::int32_t frame) {
+        auto [head, inserted] = heads_.try_emplace(frame);
+        if (inserted) {
+            head->second.append(R"({"name":)")
+                .append(JsonText(names_.Name(frame)))
+                .append(R"(,"cat":")")
+                .append(category_)
+                .append(R"(","ph":")");
+        }
+        return head->second;
     }
 
     ThreadLabels labels_;
     FrameNames names_;
     const char* category_;
-    JsonWriter<OutputBuffer> json_;
+    OutputBuffer& out_;
     std::vector<std::int64_t> tids_; // by thread
     std::unordered_set<std::int64_t> usedTids_;
-    std::unordered_map<std::int32_t, std::string> literals_;
+    std::unordered_map<std::int32_t, std::string> heads_; // by frame
 };
 
 void WriteFolded(const FoldedStacks& stacks, FrameNames& names, OutputBuffer& out) {
@@ -473,7 +446,7 @@ TimelineResult ExportTimeline(const RunRecord& record, const TimelineExport& opt
     const std::string runName = ProgramName(record) + " " + FormatTimestamp(record.Timestamp);
     switch (options.Format) {
     case TimelineFormat::Speedscope: {
-        SpeedscopeWriter writer(program, options.Timeline.Frames, out);
+        SpeedscopeWriter writer(program, options.Timeline.Frames, out, runName, options.Creator);
         TimelineBuilder builder(lines, options.Timeline, writer);
         ExecutionStream stream(lines, builder);
         StreamEntries(record, stream, sink);
@@ -481,7 +454,7 @@ TimelineResult ExportTimeline(const RunRecord& record, const TimelineExport& opt
         if (!writer.SpillOk()) {
             result.Failure = "cannot keep the events in a temporary file";
         } else {
-            writer.Finish(runName, options.Creator);
+            writer.Finish();
         }
         result.ThreadIds = stream.ThreadIds();
         break;
