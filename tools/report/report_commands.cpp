@@ -94,7 +94,7 @@ std::string Render(Format format, const RunReport& report) {
     case Format::Json:
         return JsonReport(report);
     case Format::Text:
-    case Format::Callgrind: // the exports are written by ExportRun
+    case Format::Callgrind: // the exports are written by Export and ExportTimelineOf
     case Format::Speedscope:
     case Format::Chrome:
     case Format::Folded:
