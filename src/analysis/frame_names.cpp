@@ -30,7 +30,7 @@ std::string CutUtf8(std::string text, std::size_t limit) {
         --end;
     }
     text.resize(end);
-    return text + "\xE2\x80\xA6"; // an ellipsis
+    return text.append("\xE2\x80\xA6"); // an ellipsis
 }
 
 std::string_view WithoutOuterBlanks(std::string_view text) {
@@ -74,7 +74,11 @@ std::string FrameNames::MakeName(std::int32_t frame) const {
             return "(no procedure)";
         }
         const std::string& name = ids_.ScopeName(frame);
-        return name.empty() ? "(scope " + std::to_string(frame) + ")" : LabelText(name);
+        if (!name.empty()) {
+            return LabelText(name);
+        }
+        std::string unnamed("(scope "); // appended: GCC 12 -O3 warns on "literal" + string
+        return unnamed.append(std::to_string(frame)).append(")");
     }
     const LineOfCode* line = LineOf(frame);
     if (line == nullptr) {
@@ -82,12 +86,13 @@ std::string FrameNames::MakeName(std::int32_t frame) const {
     }
     std::string file(PathFileName(ids_.FilePath(line->SourceFileId)));
     if (file.empty()) {
-        file = "file " + std::to_string(line->SourceFileId);
+        file.assign("file ").append(std::to_string(line->SourceFileId));
     }
-    std::string name = LabelText(file) + ":" + std::to_string(line->LineNumber);
+    std::string name = LabelText(file);
+    name.append(":").append(std::to_string(line->LineNumber));
     const std::string code = LabelText(WithoutOuterBlanks(line->Code));
     if (!code.empty()) {
-        name += " " + CutUtf8(code, kMaxCodeBytes);
+        name.append(" ").append(CutUtf8(code, kMaxCodeBytes));
     }
     return name;
 }
