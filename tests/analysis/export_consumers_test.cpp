@@ -34,21 +34,9 @@ using testing::ShellQuote;
 const std::string kSourceDir = TICKSCOPE_SOURCE_DIR;
 const std::string kSchema = kSourceDir + "/../shared/formats/speedscope-file-format-schema.json";
 
-// A shell command's standard output and exit code.
+// A shell command's standard output and error, and its exit code.
 ProcessResult Shell(const std::string& command) {
-    ProcessResult result;
-    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return result;
-    }
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.Out.append(buffer, got);
-    }
-    const int status = ::pclose(pipe);
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return testing::RunShellCommand(command + " 2>&1 </dev/null");
 }
 
 bool HasCommand(const std::string& command) {
