@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -54,7 +55,7 @@ class ThreadLabels {
     IdNames names_;
 };
 
-// Pieces of text kept per owner in one temporary file, to be read back owner by owner.
+// Pieces of bytes kept per owner in one temporary file, to be read back owner by owner.
 class TextSpill {
   public:
     TextSpill() : file_(std::tmpfile()) {}
@@ -83,27 +84,20 @@ class TextSpill {
         size_ += static_cast<std::int64_t>(text.size());
     }
 
-    // Writes the owner's pieces in order. Nothing may be appended after the first copy.
-    void CopyTo(std::size_t owner, OutputBuffer& out) {
+    // Hands the owner's pieces, each whole, in order. Nothing may be appended after.
+    template <class Visit> void ReadBack(std::size_t owner, Visit visit) {
         if (!Ok() || owner >= pieces_.size()) {
             return;
         }
-        std::vector<char> chunk(std::size_t{1} << 20);
-        for (const Piece& piece : pieces_[owner]) {
-            if (!SeekTo(piece.Offset)) {
+        std::vector<char> piece;
+        for (const Piece& stored : pieces_[owner]) {
+            piece.resize(static_cast<std::size_t>(stored.Size));
+            if (!SeekTo(stored.Offset) ||
+                std::fread(piece.data(), 1, piece.size(), file_) != piece.size()) {
                 failed_ = true;
                 return;
             }
-            for (std::int64_t left = piece.Size; left > 0;) {
-                const auto want = static_cast<std::size_t>(
-                    std::min<std::int64_t>(left, static_cast<std::int64_t>(chunk.size())));
-                if (std::fread(chunk.data(), 1, want, file_) != want) {
-                    failed_ = true;
-                    return;
-                }
-                out.Write(std::string_view(chunk.data(), want));
-                left -= static_cast<std::int64_t>(want);
-            }
+            visit(std::string_view(piece.data(), piece.size()));
         }
     }
 
@@ -126,10 +120,11 @@ class TextSpill {
     std::vector<std::vector<Piece>> pieces_;
 };
 
-// speedscope: each thread's events are written as they come into its own JSON array. The
-// first thread's profile goes straight to the output; the others' arrays wait in memory up
-// to a size and then in the temporary file, and follow it at the end, then the frames they
-// use. Written by hand (the numbers need no escaping; names are escaped by RapidJSON).
+// speedscope: the first thread's profile goes straight to the output, its events written
+// as they come. The other threads' events wait as 13-byte records in memory up to a size,
+// then in the temporary file (a third of their text), and are written as text at the end,
+// profile by profile; then the frames they use. Written by hand (the numbers need no
+// escaping; names are escaped by RapidJSON).
 class SpeedscopeWriter final : public TimelineWriter {
   public:
     SpeedscopeWriter(const ProgramInfo& program, FrameKind frames, OutputBuffer& out,
@@ -157,8 +152,8 @@ class SpeedscopeWriter final : public TimelineWriter {
         if (direct) {
             direct_ = thread;
             WriteProfileHead(*events);
+            events->Buffer.Put('[');
         }
-        events->Buffer.Put('[');
         threads_[static_cast<std::size_t>(thread)] = std::move(events);
     }
 
@@ -174,7 +169,9 @@ class SpeedscopeWriter final : public TimelineWriter {
         if (!events.HasEvents) {
             events.Start = nanos;
         }
-        events.Buffer.Put(']');
+        if (thread == direct_) {
+            events.Buffer.Put(']');
+        }
         Spill(static_cast<std::size_t>(thread));
     }
 
@@ -188,7 +185,24 @@ class SpeedscopeWriter final : public TimelineWriter {
             if (static_cast<std::int32_t>(thread) != direct_) {
                 out_.Put(',');
                 WriteProfileHead(events);
-                spill_.CopyTo(thread, out_);
+                out_.Put('[');
+                bool first = true;
+                spill_.ReadBack(thread, [this, &first](std::string_view records) {
+                    // Pieces hold whole records: a record is written in one piece.
+                    for (std::size_t at = 0; at + kRecordSize <= records.size();
+                         at += kRecordSize) {
+                        std::int32_t frame = 0;
+                        std::int64_t nanos = 0;
+                        std::memcpy(&frame, records.data() + at + 1, sizeof frame);
+                        std::memcpy(&nanos, records.data() + at + 5, sizeof nanos);
+                        if (!first) {
+                            out_.Put(',');
+                        }
+                        first = false;
+                        WriteEvent(out_, records[at], frame, nanos);
+                    }
+                });
+                out_.Put(']');
             }
             out_.Write(R"(,"startValue":)");
             out_.WriteInteger(events.Start);
@@ -254,6 +268,19 @@ class SpeedscopeWriter final : public TimelineWriter {
     static constexpr std::size_t kThreadBuffer = std::size_t{64} << 10;
     static constexpr std::size_t kAllBuffers = std::size_t{16} << 20;
 
+    // A waiting event: its type ('O', 'C'), frame index and time.
+    static constexpr std::size_t kRecordSize = 1 + 4 + 8;
+
+    static void WriteEvent(OutputBuffer& out, char type, std::int32_t index, std::int64_t nanos) {
+        out.Write(R"({"type":")");
+        out.Put(type);
+        out.Write(R"(","frame":)");
+        out.WriteInteger(index);
+        out.Write(R"(,"at":)");
+        out.WriteInteger(nanos);
+        out.Put('}');
+    }
+
     // The keys of a profile before its events; startValue and endValue follow them.
     void WriteProfileHead(const ThreadEvents& events) {
         out_.Write(R"({"type":"evented","name":)");
@@ -273,22 +300,25 @@ class SpeedscopeWriter final : public TimelineWriter {
     void Event(std::int32_t thread, const char* type, std::int32_t frame, std::int64_t nanos) {
         ThreadEvents& events = *threads_[static_cast<std::size_t>(thread)];
         const std::size_t before = events.Buffer.Buffered();
+        const bool later = events.HasEvents;
         if (!events.HasEvents) {
             events.HasEvents = true;
             events.Start = nanos;
-        } else {
-            events.Buffer.Put(',');
         }
-        // Written by hand: the numbers need no escaping, and RapidJSON's writer would take
-        // most of the time of the export.
-        OutputBuffer& out = events.Buffer;
-        out.Write(R"({"type":")");
-        out.Put(type[0]);
-        out.Write(R"(","frame":)");
-        out.WriteInteger(FrameIndex(frame));
-        out.Write(R"(,"at":)");
-        out.WriteInteger(nanos);
-        out.Put('}');
+        const std::int32_t index = FrameIndex(frame);
+        if (thread == direct_) {
+            if (later) {
+                events.Buffer.Put(',');
+            }
+            WriteEvent(events.Buffer, type[0], index, nanos);
+        } else {
+            // One Write, so that a record never spans two pieces of the temporary file.
+            char record[kRecordSize];
+            record[0] = type[0];
+            std::memcpy(record + 1, &index, sizeof index);
+            std::memcpy(record + 5, &nanos, sizeof nanos);
+            events.Buffer.Write(std::string_view(record, kRecordSize));
+        }
         // The buffer hands itself over when full (then it holds less than before).
         const std::size_t after = events.Buffer.Buffered();
         buffered_ = after >= before ? buffered_ + (after - before)
