@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing for the named parts (default: all):
-#   build   - compiler, CMake, Qt, PCRE2, OpenSSL, CLI11, UTF8-CPP, GoogleTest, Google Benchmark
+#   build   - compiler, CMake, Qt, PCRE2, OpenSSL, CLI11, UTF8-CPP, RapidJSON, GoogleTest,
+#             Google Benchmark; valgrind (callgrind_annotate) and python3-jsonschema, which
+#             read the exports in the tests
 #   checks  - MinGW-w64 for the Windows compile check, clang-format for the format check,
 #             groff and desktop-file-utils for the installed documents' test
 #   package - dpkg-dev (cpack's dependency list) and mmdebstrap (a clean root to install into)
@@ -20,13 +22,13 @@ for part in "${parts[@]}"; do
     build)
         packages+=(cmake ninja-build g++ pkg-config
             qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
-            libpcre2-dev libssl-dev libcli11-dev libutfcpp-dev
-            libgtest-dev libgmock-dev libbenchmark-dev) ;;
+            libpcre2-dev libssl-dev libcli11-dev libutfcpp-dev rapidjson-dev
+            libgtest-dev libgmock-dev libbenchmark-dev valgrind python3-jsonschema) ;;
     checks) packages+=(g++-mingw-w64-x86-64-posix clang-format groff-base desktop-file-utils) ;;
     package) packages+=(dpkg-dev mmdebstrap) ;;
     windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64 xvfb xauth) ;;
     fuzz) packages+=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libssl-dev
-            libutfcpp-dev) ;;
+            libutfcpp-dev rapidjson-dev) ;;
     browser) packages+=(chromium) ;;
     *)
         echo "setup: unknown part '$part' (build, checks, package, windows, fuzz, browser)" >&2

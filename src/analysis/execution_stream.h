@@ -22,10 +22,20 @@ namespace tickscope {
 
 // (source file id, line number) -> LineId (position + 1 in the lines of code; the last of
 // equal lines wins; 0 for an entry that names no line).
+// Files whose line numbers are in proportion to their lines get a flat array by line
+// number; the rest is found in a hash table.
 class LineIdLookup {
   public:
     explicit LineIdLookup(const std::vector<LineOfCode>& lines);
     std::int32_t Find(std::int32_t fileId, std::int32_t lineNumber) const {
+        if (static_cast<std::uint32_t>(fileId) < byFile_.size()) {
+            const std::vector<std::int32_t>& byLine = byFile_[static_cast<std::size_t>(fileId)];
+            if (!byLine.empty()) {
+                return static_cast<std::uint32_t>(lineNumber) < byLine.size()
+                           ? byLine[static_cast<std::size_t>(lineNumber)]
+                           : 0;
+            }
+        }
         const std::int32_t* found = ids_.Find(Key(fileId, lineNumber));
         return found == nullptr ? 0 : *found;
     }
@@ -35,6 +45,7 @@ class LineIdLookup {
         return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(fileId)) << 32) |
                static_cast<std::uint32_t>(lineNumber);
     }
+    std::vector<std::vector<std::int32_t>> byFile_; // empty for files in the hash table
     FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> ids_;
 };
 
@@ -74,6 +85,10 @@ class ExecutionStream {
 
     void Feed(const EntryRecord& entry);
 
+    // Memory that the threads' flat arrays by LineId may take (for threads that come
+    // after); beyond it hash tables are used. The executions are the same either way.
+    void SetFlatTableBudget(std::size_t bytes) { flatBytesLeft_ = bytes; }
+
     // Threads in the order of their first start: their 64-bit ids.
     const std::vector<std::int64_t>& ThreadIds() const { return threadIds_; }
     // Handles ever handed out at once (an upper bound for a listener's per-handle tables).
@@ -86,6 +101,12 @@ class ExecutionStream {
         std::int32_t OpenNext = -1;
         std::int32_t Opener = -1; // the execution that opened it last
         bool Open = false;
+        // One waiting execution of the line is kept here, further ones with other keys in
+        // the thread's table; a key is in one of the two places.
+        bool HasPending = false;
+        std::int8_t PendingInstruction = 0;
+        std::int32_t PendingHandle = -1;
+        std::int64_t PendingStackframe = 0;
     };
     struct PendingKey {
         std::uint64_t LineAndInstruction = 0;
@@ -98,7 +119,9 @@ class ExecutionStream {
         }
     };
     struct ThreadState {
-        FlatHashMap<std::uint32_t, std::int32_t, IntegerHasher> Slots; // LineId -> slot
+        // LineId -> slot: a flat array while the budget for them lasts, else a hash table.
+        std::vector<std::int32_t> DenseSlots;
+        FlatHashMap<std::uint32_t, std::int32_t, IntegerHasher> Slots;
         std::vector<LineSlot> Lines;
         std::int32_t NewestOpen = -1;
         FlatHashMap<PendingKey, std::int32_t, PendingKeyHasher> Pending; // key -> handle
@@ -111,11 +134,14 @@ class ExecutionStream {
     std::int32_t FindThread(std::int64_t threadId);
     std::int32_t AddThread(std::int64_t threadId, std::int32_t lineId);
     static std::int32_t LineSlotOf(ThreadState& thread, std::int32_t lineId, bool create);
+    std::int32_t TakePending(ThreadState& thread, LineSlot& line, const EntryRecord& entry);
     void Start(std::int32_t thread, std::int32_t lineId, const EntryRecord& entry);
     void Stop(std::int32_t thread, std::int32_t lineId, const EntryRecord& entry);
     std::int32_t NewHandle();
 
     LineIdLookup lineIds_;
+    std::size_t lineCount_;
+    std::size_t flatBytesLeft_ = std::size_t{64} << 20; // for the threads' flat arrays
     ExecutionListener& listener_;
     std::vector<ThreadState> threads_;
     std::vector<std::int64_t> threadIds_;

@@ -487,11 +487,6 @@ void WriteSortableTable(HtmlWriter& out, std::string_view id,
     out << "</tr></thead><tbody>\n";
 }
 
-std::string_view PathFileName(std::string_view path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 std::string TimeTitle(TimeMode mode) {
     std::string title = mode == TimeMode::All ? "Total" : "Time ";
     if (mode != TimeMode::All) {

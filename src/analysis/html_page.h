@@ -89,9 +89,6 @@ void WriteSortableTable(HtmlWriter& out, std::string_view id,
                         const std::vector<HtmlColumn>& columns, std::size_t sortedBy);
 inline constexpr std::string_view kTableEnd = "</tbody></table></div>\n";
 
-// The part of a path after its last "\" or "/".
-std::string_view PathFileName(std::string_view path);
-
 // The title of the time column: "Total (ms)", or "Time avg (ms)" for another mode.
 std::string TimeTitle(TimeMode mode);
 

@@ -10,12 +10,12 @@
 
 namespace tickscope {
 
-namespace {
-
-std::string_view BaseName(std::string_view path) {
+std::string_view PathFileName(std::string_view path) {
     const auto slash = path.find_last_of("\\/");
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
+
+namespace {
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian).
 void CivilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) {
@@ -36,7 +36,7 @@ void CivilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) 
 RunRecord CatalogueRunFile(const std::string& fileName) {
     RunRecord record;
     record.FileName = fileName;
-    const std::string_view name = BaseName(fileName);
+    const std::string_view name = PathFileName(fileName);
     record.Timestamp = ParseInteger32(name.substr(0, name.find('-')));
 
     const RunHeader header = ReadRunHeader(fileName);
@@ -79,14 +79,14 @@ std::vector<std::string> ProgramNames(const RunCatalogue& catalogue) {
 }
 
 std::string ProgramName(const RunRecord& record) {
-    return std::string(BaseName(record.Path));
+    return std::string(PathFileName(record.Path));
 }
 
 std::vector<const RunRecord*> RunsOfProgram(const RunCatalogue& catalogue,
                                             const std::string& programName) {
     std::vector<const RunRecord*> runs;
     for (const RunRecord& record : catalogue.Records) {
-        if (BaseName(record.Path) == programName) {
+        if (PathFileName(record.Path) == programName) {
             runs.push_back(&record);
         }
     }

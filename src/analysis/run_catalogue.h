@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tickscope {
@@ -37,6 +38,8 @@ std::vector<std::string> ProgramNames(const RunCatalogue& catalogue);
 
 // The part of the record's Path after the last "\" or "/".
 std::string ProgramName(const RunRecord& record);
+// The part of a path after its last "\" or "/" (all of it without one).
+std::string_view PathFileName(std::string_view path);
 
 // Records of one program, in catalogue order.
 std::vector<const RunRecord*> RunsOfProgram(const RunCatalogue& catalogue,

@@ -68,36 +68,41 @@ std::vector<ThreadInfo> NameThreads(const ProgramInfo& program, const RunAnalysi
     return threads;
 }
 
+// The program information of the run file into `program`; `lineBuilt(done, count)` after
+// each line.
+template <class LineBuilt>
+void ReadProgram(const RunRecord& record, ProgramInfo& program, LineBuilt lineBuilt) {
+    RunHeader header;
+    header.Path = record.Path;
+    header.LineCount = record.LineCount;
+    header.SourceFileCount = record.SourceFileCount;
+    header.ScopeCount = record.ScopeCount;
+    ProgramInfoReader reader;
+    reader.ReadTables(record.FileName, header, program);
+    reader.CollectLines(record.FileName);
+    const std::int64_t lineCount = reader.LineCount(record.LineCount);
+    program.LinesOfCode.reserve(static_cast<std::size_t>(lineCount));
+    for (std::int64_t n = 1; n <= lineCount; ++n) {
+        program.LinesOfCode.push_back(reader.BuildLine(n));
+        lineBuilt(n, lineCount);
+    }
+}
+
 void Load(LoadedRun& run, const RunRecord& record, ProgressSink& progress, std::int64_t runSize,
           std::int64_t runBytes) {
     run.Record = record;
     ProgramInfo& program = run.Program;
     const std::string logPath = EntryLogPath(record.FileName);
 
-    RunHeader header;
-    header.Path = record.Path;
-    header.LineCount = record.LineCount;
-    header.SourceFileCount = record.SourceFileCount;
-    header.ScopeCount = record.ScopeCount;
     ProgressThrottle throttle(progress);
-    {
-        ProgramInfoReader reader;
-        reader.ReadTables(record.FileName, header, program);
-        reader.CollectLines(record.FileName);
-        const std::int64_t lineCount = reader.LineCount(record.LineCount);
-        // Progress covers the run-information file in one equal step per line.
-        const double sourceStep =
-            lineCount > 0 ? static_cast<double>(runSize) / static_cast<double>(lineCount) : 0.0;
-        double done = 0.0;
-        throttle.Open("Loading sourcecode ...", runBytes);
-        program.LinesOfCode.reserve(static_cast<std::size_t>(lineCount));
-        for (std::int64_t n = 1; n <= lineCount; ++n) {
-            done += sourceStep;
-            throttle.Update(std::llround(done));
-            program.LinesOfCode.push_back(reader.BuildLine(n));
-        }
-        throttle.Announce(std::llround(done), "Loading profiledata ...");
-    }
+    // Progress covers the run-information file in one equal step per line.
+    double done = 0.0;
+    throttle.Open("Loading sourcecode ...", runBytes);
+    ReadProgram(record, program, [&](std::int64_t, std::int64_t lineCount) {
+        done += static_cast<double>(runSize) / static_cast<double>(lineCount);
+        throttle.Update(std::llround(done));
+    });
+    throttle.Announce(std::llround(done), "Loading profiledata ...");
 
     // Entries, streamed one by one into the attribution.
     ResetAttribution(run.Analysis, program.LinesOfCode);
@@ -115,6 +120,12 @@ void Load(LoadedRun& run, const RunRecord& record, ProgressSink& progress, std::
 }
 
 } // namespace
+
+ProgramInfo LoadRunProgram(const RunRecord& record) {
+    ProgramInfo program;
+    ReadProgram(record, program, [](std::int64_t, std::int64_t) {});
+    return program;
+}
 
 LoadedRun LoadRun(const RunRecord& record, ProgressSink& progress) {
     const std::int64_t runSize = std::max<std::int64_t>(0, platform::FileSize(record.FileName));

@@ -13,6 +13,10 @@ namespace tickscope {
 // no memory for comes back empty with its Failure set, and the progress is closed.
 LoadedRun LoadRun(const RunRecord& record, ProgressSink& progress);
 
+// Only the program of a run, as LoadRun rebuilds it from the run-information file, for the
+// views that read the entry log themselves.
+ProgramInfo LoadRunProgram(const RunRecord& record);
+
 // What to tell the user about a run that did not load whole, in one sentence; empty when
 // there is nothing to tell.
 std::string LoadFailureMessage(const LoadedRun& run);

@@ -84,21 +84,41 @@ void TimelineBuilder::OpenUpTo(ThreadTimeline& timeline, std::int32_t thread,
         }
         frame.Shown = timeline.Written == 0 ||
                       timeline.Stack[timeline.Written - 1].Procedure != frame.Procedure;
+        if (frame.Shown && timeline.CloseWaits && timeline.WaitingDepth == timeline.Written &&
+            timeline.WaitingProcedure == frame.Procedure) {
+            timeline.CloseWaits = false; // the same procedure goes on in the same frame
+            continue;
+        }
+        CloseWaiting(timeline, thread);
         if (frame.Shown) {
             writer_.Open(thread, frame.Procedure, frame.Start);
         }
     }
 }
 
+void TimelineBuilder::CloseWaiting(ThreadTimeline& timeline, std::int32_t thread) {
+    if (timeline.CloseWaits) {
+        timeline.CloseWaits = false;
+        writer_.Close(thread, timeline.WaitingProcedure, timeline.WaitingTime);
+    }
+}
+
 void TimelineBuilder::CloseTop(ThreadTimeline& timeline, std::int32_t thread) {
     const Frame& frame = timeline.Stack.back();
-    if (timeline.Stack.size() <= timeline.Written) {
+    const std::size_t depth = timeline.Stack.size() - 1;
+    if (depth < timeline.Written) {
         if (options_.Frames == FrameKind::Line) {
             writer_.Close(thread, frame.LineId, timeline.Clock);
-        } else if (frame.Shown) {
-            writer_.Close(thread, frame.Procedure, timeline.Clock);
+        } else {
+            CloseWaiting(timeline, thread); // a frame above this one
+            if (frame.Shown) {
+                timeline.CloseWaits = true;
+                timeline.WaitingDepth = depth;
+                timeline.WaitingProcedure = frame.Procedure;
+                timeline.WaitingTime = timeline.Clock;
+            }
         }
-        timeline.Written = timeline.Stack.size() - 1;
+        timeline.Written = depth;
     }
     PositionOf(frame.Execution) = -1;
     timeline.Stack.pop_back();
@@ -163,6 +183,7 @@ void TimelineBuilder::Finish() {
             }
         }
         Cut(timeline, thread, 0);
+        CloseWaiting(timeline, thread);
         writer_.EndThread(thread, timeline.Clock);
     }
 }

@@ -57,7 +57,9 @@ struct TimelineOptions {
 //   whose probes nest never does this).
 // - Procedures: an execution shows as its line's procedure when the execution below it in
 //   the stack is of another procedure (or there is none); otherwise it is part of the frame
-//   below (a procedure calling itself stays one frame).
+//   below (a procedure calling itself stays one frame). One frame covers the executions of
+//   one procedure that follow each other directly on the same execution below (the lines
+//   of one call, the main program's lines of a thread), with the time between them.
 // - Times are made relative to the first entry and never run backwards within a thread (a
 //   time stamp earlier than the thread's latest counts as the latest).
 // Work per entry is constant on average: every execution enters and leaves the stack once.
@@ -88,10 +90,17 @@ class TimelineBuilder final : public ExecutionListener {
         std::vector<Frame> Stack;
         std::size_t Written = 0; // the frames Stack[0, Written) have been opened
         std::int64_t Clock = 0;  // the thread's latest time
+        // Procedures: the close of the last procedure frame waits until it is clear that no
+        // execution of the same procedure follows at its place in the stack.
+        bool CloseWaits = false;
+        std::size_t WaitingDepth = 0;
+        std::int32_t WaitingProcedure = 0;
+        std::int64_t WaitingTime = 0;
     };
 
     void OpenUpTo(ThreadTimeline& timeline, std::int32_t thread, std::size_t position);
     void CloseTop(ThreadTimeline& timeline, std::int32_t thread);
+    void CloseWaiting(ThreadTimeline& timeline, std::int32_t thread);
     void Cut(ThreadTimeline& timeline, std::int32_t thread, std::size_t from);
     bool LongEnough(const ThreadTimeline& timeline, const Frame& frame) const;
     std::int32_t& PositionOf(std::int32_t execution);

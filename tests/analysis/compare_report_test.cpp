@@ -281,6 +281,15 @@ TEST_F(CompareToolTest, RunsOfDifferentProgramsCompareAndSaySo) {
     EXPECT_EQ(result.Out.find("\nmatched,"), std::string::npos);
 }
 
+TEST_F(CompareToolTest, OutputFileHoldsWhatStandardOutputWould) {
+    const ProcessResult printed = Compare({"--format", "csv"});
+    const std::string file = home_.File("changes.csv");
+    const ProcessResult written = Compare({"--format", "csv", "--output", file});
+    EXPECT_EQ(written.ExitCode, 0);
+    EXPECT_EQ(written.Out, "");
+    EXPECT_EQ(testing::ReadFileBytes(file), printed.Out);
+}
+
 struct BadCase {
     std::string Name;
     std::vector<std::string> Args; // OLD, NEW and MISSING stand for run files
@@ -325,6 +334,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"PercentNotANumber",
                 {"--compare", "OLD", "NEW", "--fail-slower", "5%"},
                 "bad PCT for --fail-slower"},
+        BadCase{"OutputOverTheOldRun",
+                {"--compare", "OLD", "NEW", "--output", "OLD"},
+                "the output would replace the run's own file"},
+        BadCase{"AnExportOfAComparison",
+                {"--compare", "OLD", "NEW", "--format", "callgrind"},
+                "--compare prints text, csv, json or html"},
         BadCase{"ThreadsAndAllThreads",
                 {"--compare", "OLD", "NEW", "--threads", "1", "--all-threads"},
                 "--all-threads"},

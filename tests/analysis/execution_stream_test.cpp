@@ -152,6 +152,10 @@ TEST(ExecutionStreamTest, RandomStreamsGiveTheAttributionsFigures) {
         ResetAttribution(analysis, program.LinesOfCode);
         SummingListener sums;
         ExecutionStream stream(program.LinesOfCode, sums);
+        // Flat arrays for every thread, for the first one, or for none.
+        const std::size_t row = (program.LinesOfCode.size() + 1) * sizeof(std::int32_t);
+        const std::size_t budgets[] = {std::size_t{64} << 20, row, 0};
+        stream.SetFlatTableBudget(budgets[seed % 3]);
         for (const EntryRecord& e :
              testing::RandomStream(random, 300 + 40 * static_cast<int>(seed))) {
             AttributeEntry(analysis, e);

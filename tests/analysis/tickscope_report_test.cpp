@@ -223,6 +223,33 @@ TEST_F(ReportToolTest, ListsThreadsWithTheirScopes) {
     EXPECT_EQ(result.Out, "id,scope\n100,***main***\n200,Foo\n");
 }
 
+// Worked out from the recorded run: thread 100's line 5 (the main program, 1000 ns) is the
+// parent of line 2 in Foo twice (300 + 100 ns); thread 200 runs line 2 (70 ns) and line 6.
+TEST_F(ReportToolTest, FoldedStacksFollowTheChosenThreads) {
+    struct Case {
+        std::vector<std::string> Args;
+        std::string Out;
+        std::string Err;
+    };
+    const std::vector<Case> cases = {
+        {{}, "***main*** 610\n***main***;Foo 400\nFoo 70\n", ""},
+        {{"--threads", "100"}, "***main*** 600\n***main***;Foo 400\n", ""},
+        {{"--threads", "200,999"}, "Foo 70\n***main*** 10\n", "no thread 999"},
+        {{"--frames", "line", "--threads", "100"},
+         "demo.pb:5 Foo() 600\ndemo.pb:5 Foo();demo.pb:2 x = Val(\"1,2\") 400\n",
+         ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--format", "folded"};
+        args.insert(args.end(), c.Args.begin(), c.Args.end());
+        const ProcessResult result = Run(args);
+        EXPECT_EQ(result.ExitCode, 0) << result.Err;
+        EXPECT_EQ(result.Out, c.Out) << ::testing::PrintToString(c.Args);
+        EXPECT_NE(result.Err.find(c.Err), std::string::npos) << result.Err;
+        EXPECT_EQ(result.Err.empty(), c.Err.empty()) << result.Err;
+    }
+}
+
 TEST_F(ReportToolTest, JsonHoldsLinesAndThreads) {
     const ProcessResult result = Run({"--format", "json", "--threads", "100"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
@@ -376,7 +403,8 @@ TEST_F(ReportToolTest, RunFilesStayUnchanged) {
     const std::string log = run_.substr(0, run_.size() - 4) + ".tkl";
     const std::string runBefore = testing::ReadFileBytes(run_);
     const std::string logBefore = testing::ReadFileBytes(log);
-    for (const char* format : {"text", "csv", "json"}) {
+    for (const char* format :
+         {"text", "csv", "json", "callgrind", "speedscope", "chrome", "folded"}) {
         EXPECT_EQ(Run({"--format", format}).ExitCode, 0);
     }
     EXPECT_EQ(testing::ReadFileBytes(run_), runBefore);

@@ -26,6 +26,23 @@ inline std::string ShellQuote(const std::string& text) {
     return quoted + "'";
 }
 
+// A shell command's standard output (stdin, stderr as the command sets them) and exit code.
+inline ProcessResult RunShellCommand(const std::string& command) {
+    ProcessResult result;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) {
+        return result;
+    }
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        result.Out.append(buffer, got);
+    }
+    const int status = ::pclose(pipe);
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
 // tickscope-report with the arguments, HOME set to `home`, stdin empty, within `seconds`
 // (a tool that hangs is stopped and gives exit code 124). `redirect` replaces the capture
 // of standard output, e.g. "> /dev/full" or ">&-".
@@ -41,18 +58,7 @@ inline ProcessResult RunReportTool(const std::vector<std::string>& args, const s
     if (!redirect.empty()) {
         command += " " + redirect;
     }
-    ProcessResult result;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-        return result;
-    }
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.Out.append(buffer, got);
-    }
-    const int status = ::pclose(pipe);
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ProcessResult result = RunShellCommand(command);
     result.Err = ReadFileBytes(scratch.File("err"));
     return result;
 }

@@ -299,6 +299,12 @@ TEST(HostileRunFiles, FilesThatAreNoRegularFilesAreNeverWaitedOn) {
             // The program is there, the log gave no entries.
             EXPECT_NE(report.Out.find("\n1,1,,,,,x = 1,,,"), std::string::npos) << report.Out;
         }
+        // The exports that read the entry log themselves do not wait on it either.
+        for (const char* format : {"speedscope", "chrome", "folded", "callgrind"}) {
+            const testing::ProcessResult exported =
+                testing::RunReportTool({base + ".tkr", "--format", format}, home.Folder(), "", 30);
+            EXPECT_EQ(exported.ExitCode, report.ExitCode) << format << " " << exported.Err;
+        }
         EXPECT_EQ(Checksums(home.Path()), before);
     }
 }

@@ -55,6 +55,9 @@ TEST_P(ReportOptionsTest, ReadsTheOptions) {
     EXPECT_EQ(got.ComparisonSort, want.ComparisonSort);
     EXPECT_EQ(got.FailSlowerPercent, want.FailSlowerPercent);
     EXPECT_EQ(got.FailSlowerMinMs, want.FailSlowerMinMs);
+    EXPECT_EQ(got.OutputFile, want.OutputFile);
+    EXPECT_EQ(got.Frames, want.Frames);
+    EXPECT_EQ(got.MinMicroseconds, want.MinMicroseconds);
 }
 
 // --compare old.tkr new.tkr with the given changes.
@@ -151,6 +154,44 @@ INSTANTIATE_TEST_SUITE_P(
                 o.FailSlowerPercent = 0.0;
                 o.FailSlowerMinMs = 2.0;
             })},
+        GoodCase{"OutputFileForAReport",
+                 {"r.tkr", "--output", "out file.csv", "--format=csv"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.OutputFile = "out file.csv";
+                         o.Output = Format::Csv;
+                     })},
+        GoodCase{"OutputFileForTheList",
+                 {"--output=runs.csv", "--list"},
+                 Run("",
+                     [](auto& o) {
+                         o.What = Command::List;
+                         o.OutputFile = "runs.csv";
+                     })},
+        GoodCase{"TimelineOfLinesWithAMinimum",
+                 {"r.tkr", "--format", "chrome", "--frames", "line", "--min-us=250"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Output = Format::Chrome;
+                         o.Frames = FrameKind::Line;
+                         o.MinMicroseconds = 250;
+                     })},
+        GoodCase{"SpeedscopeProceduresAndMinimumZero",
+                 {"r.tkr", "--frames=procedure", "--format", "speedscope", "--min-us", "0"},
+                 Run("r.tkr", [](auto& o) { o.Output = Format::Speedscope; })},
+        GoodCase{"FoldedLines",
+                 {"--format=folded", "--frames", "line", "r.tkr"},
+                 Run("r.tkr",
+                     [](auto& o) {
+                         o.Output = Format::Folded;
+                         o.Frames = FrameKind::Line;
+                     })},
+        GoodCase{"CompareIntoAFile",
+                 {"--compare", "old.tkr", "new.tkr", "--output", "changes.csv", "--format=csv"},
+                 Comparison([](auto& o) {
+                     o.OutputFile = "changes.csv";
+                     o.Output = Format::Csv;
+                 })},
         GoodCase{"List", {"--list"}, Run("", [](auto& o) { o.What = Command::List; })}),
     [](const auto& info) { return info.param.Name; });
 
@@ -195,9 +236,28 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"UnknownMode",
                 {"r", "--mode", "median"},
                 "unknown mode: median (all, avg, max or min)"},
-        BadCase{"UnknownFormat",
-                {"r", "--format=xml"},
-                "unknown format: xml (text, csv, json or html)"},
+        BadCase{
+            "UnknownFormat",
+            {"r", "--format=xml"},
+            "unknown format: xml (text, csv, json, html, callgrind, speedscope, chrome or folded)"},
+        BadCase{"UnknownFrames", {"r", "--format=folded", "--frames", "file"}, "unknown frames"},
+        BadCase{"FramesOfATable", {"r", "--frames", "line"}, "--frames applies to"},
+        BadCase{"FramesOfCallgrind",
+                {"r", "--format", "callgrind", "--frames", "procedure"},
+                "--frames applies to"},
+        BadCase{"MicrosecondsOfFoldedStacks",
+                {"r", "--format", "folded", "--min-us", "5"},
+                "--min-us applies to"},
+        BadCase{"MicrosecondsNegative",
+                {"r", "--format", "chrome", "--min-us=-1"},
+                "bad microseconds for --min-us: -1"},
+        BadCase{"MicrosecondsNotANumber",
+                {"r", "--format", "chrome", "--min-us", "1ms"},
+                "bad microseconds for --min-us: 1ms"},
+        BadCase{"OutputWithoutFile", {"r", "--output"}, "--output"},
+        BadCase{"CompareAsATimeline",
+                {"--compare", "old.tkr", "new.tkr", "--format", "speedscope"},
+                "--compare prints text, csv, json or html"},
         BadCase{"FormatNamesAreLowerCase", {"r", "--format", "CSV"}, "unknown format: CSV"},
         BadCase{"UnknownOption", {"r", "--colour"}, "--colour"},
         BadCase{"NoPrefixOfAnOption", {"r", "--form", "csv"}, "--form"},
@@ -243,15 +303,24 @@ TEST(ReportOptionsTest, HelpListsEveryOptionAndChoice) {
         EXPECT_EQ(parsed.ExitCode, kExitOk);
         EXPECT_EQ(parsed.Err, "");
         EXPECT_EQ(parsed.Out.rfind("usage: tickscope-report RUN.tkr", 0), 0u) << parsed.Out;
-        for (const char* option :
-             {"--mode", "--threads ", "--max-hits", "--max-time", "--format", "--threads-list",
-              "--list", "--help", "--version", "--by", "--sort", "--top N", "--compare",
-              "--compare OLD.tkr NEW.tkr", "--all-threads", "--fail-slower PCT", "--min-ms MS",
-              "exit code"}) {
+        for (const char* option : {"--mode",        "--threads ",
+                                   "--max-hits",    "--max-time",
+                                   "--format",      "--threads-list",
+                                   "--list",        "--help",
+                                   "--version",     "--by",
+                                   "--sort",        "--top N",
+                                   "--compare",     "--compare OLD.tkr NEW.tkr",
+                                   "--all-threads", "--fail-slower PCT",
+                                   "--min-ms MS",   "exit code",
+                                   "--output FILE", "--frames",
+                                   "--min-us N",    "2 GB"}) {
             EXPECT_NE(parsed.Out.find(option), std::string::npos) << option << "\n" << parsed.Out;
         }
         EXPECT_NE(parsed.Out.find("all|avg|max|min"), std::string::npos) << parsed.Out;
-        EXPECT_NE(parsed.Out.find("text|csv|json"), std::string::npos) << parsed.Out;
+        EXPECT_NE(parsed.Out.find("text|csv|json|html|callgrind|speedscope|chrome|folded"),
+                  std::string::npos)
+            << parsed.Out;
+        EXPECT_NE(parsed.Out.find("procedure|line"), std::string::npos) << parsed.Out;
         EXPECT_NE(parsed.Out.find("line|procedure"), std::string::npos) << parsed.Out;
         EXPECT_NE(parsed.Out.find("time|self|hits|calls"), std::string::npos) << parsed.Out;
         EXPECT_NE(parsed.Out.find("delta|old|new"), std::string::npos) << parsed.Out;

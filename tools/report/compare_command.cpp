@@ -34,7 +34,11 @@ std::string Render(Format format, const ComparisonReport& report) {
     case Format::Json:
         return JsonComparison(report);
     case Format::Text:
-    case Format::Html: // streamed by CompareCommand
+    case Format::Html:      // streamed by CompareCommand
+    case Format::Callgrind: // not offered for a comparison (ComparesIn)
+    case Format::Speedscope:
+    case Format::Chrome:
+    case Format::Folded:
         break;
     }
     return TextComparison(report);
@@ -52,6 +56,10 @@ std::string SlowerLine(const SlowerFigure& figure) {
 } // namespace
 
 int CompareCommand(const ReportOptions& options) {
+    if (OutputWouldReplaceRun(options.OutputFile, options.OldRunFile) ||
+        OutputWouldReplaceRun(options.OutputFile, options.RunFile)) {
+        return kExitBadInput;
+    }
     const std::optional<RunSummary> older = Summarise(options.OldRunFile, "old run", options);
     if (!older) {
         return kExitBadInput;
@@ -69,8 +77,9 @@ int CompareCommand(const ReportOptions& options) {
     const ComparisonReport report{*older, *newer, comparison, layout};
     const int written =
         options.Output == Format::Html
-            ? WriteStreamed([&report](TextSink& sink) { WriteHtmlComparison(report, sink); })
-            : Write(Render(options.Output, report));
+            ? WriteStreamed([&report](TextSink& sink) { WriteHtmlComparison(report, sink); },
+                            options.OutputFile)
+            : Write(Render(options.Output, report), options.OutputFile);
     if (written != kExitOk || !options.FailSlowerPercent) {
         return written;
     }

@@ -4,10 +4,11 @@
 #include "analysis/run_loading.h"
 #include "platform/file_reading.h"
 #include "report/report_options.h"
+#include "report/report_sinks.h"
+#include "runfiles/run_information.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
 
 namespace tickscope::report {
 
@@ -20,52 +21,31 @@ void Warn(const std::string& message) {
     std::fprintf(stderr, "tickscope-report: warning: %s\n", message.c_str());
 }
 
-int Write(const std::string& text) {
-    errno = 0;
-    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    if (written && std::fflush(stdout) == 0 && !std::ferror(stdout)) {
-        return kExitOk;
-    }
-    const int error = errno;
-    std::fprintf(stderr, "tickscope-report: cannot write the output: %s\n",
-                 error != 0 ? std::strerror(error) : "write error");
-    return kExitWriteFailed;
+int Write(const std::string& text, const std::optional<std::string>& file) {
+    return WriteOutput(file, [&text](ExportSink& sink) {
+        sink.Write(text);
+        return std::string();
+    });
 }
 
-namespace {
+int WriteStreamed(const std::function<void(TextSink&)>& write,
+                  const std::optional<std::string>& file) {
+    return WriteOutput(file, [&write](ExportSink& sink) {
+        write(sink);
+        return std::string();
+    });
+}
 
-// Standard output as a sink; after a failed write the rest is dropped.
-class StdoutSink final : public TextSink {
-  public:
-    void Write(std::string_view text) override {
-        if (!failed_ && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
-            failed_ = true;
-            error_ = errno;
-        }
+bool OutputWouldReplaceRun(const std::optional<std::string>& file, const std::string& runFile) {
+    const auto same = [](const std::string& a, const std::string& b) {
+        std::error_code error;
+        return std::filesystem::equivalent(a, b, error) && !error;
+    };
+    if (file && (same(*file, runFile) || same(*file, EntryLogPath(runFile)))) {
+        Fail("the output would replace the run's own file: " + *file);
+        return true;
     }
-    // kExitOk, or kExitWriteFailed with a line on stderr.
-    int Finish() {
-        if (!failed_ && std::fflush(stdout) == 0 && !std::ferror(stdout)) {
-            return kExitOk;
-        }
-        const int error = failed_ ? error_ : errno;
-        std::fprintf(stderr, "tickscope-report: cannot write the output: %s\n",
-                     error != 0 ? std::strerror(error) : "write error");
-        return kExitWriteFailed;
-    }
-
-  private:
-    bool failed_ = false;
-    int error_ = 0;
-};
-
-} // namespace
-
-int WriteStreamed(const std::function<void(TextSink&)>& write) {
-    errno = 0;
-    StdoutSink sink;
-    write(sink);
-    return sink.Finish();
+    return false;
 }
 
 std::unique_ptr<LoadedRun> LoadNamedRun(const std::string& runFile) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the commands of tickscope-report share: messages on standard error, the output on
-// standard output, and the runs the user names, loaded.
+// What the commands of tickscope-report share: messages on standard error, the output (on
+// standard output or in the --output file), and the runs the user names, loaded.
 
 #include "analysis/check_sets.h"
 #include "analysis/loaded_run.h"
@@ -22,12 +22,17 @@ int Fail(const std::string& message);
 // "tickscope-report: warning: <message>" on standard error.
 void Warn(const std::string& message);
 
-// Writes the output and flushes it: kExitOk, or kExitWriteFailed with a line on stderr when
-// it did not all reach standard output (a full disk, a closed pipe, a closed descriptor).
-int Write(const std::string& text);
+// Writes the output into the file, or to standard output when there is none, and flushes
+// it: kExitOk, or kExitWriteFailed with a line on stderr when it did not all arrive (a full
+// disk, a closed pipe, a closed descriptor, a file that cannot be made).
+int Write(const std::string& text, const std::optional<std::string>& file = std::nullopt);
 
-// Write for an output written piece by piece (a page): `write` streams into standard output.
-int WriteStreamed(const std::function<void(TextSink&)>& write);
+// Write for an output written piece by piece (a page): `write` streams into the output.
+int WriteStreamed(const std::function<void(TextSink&)>& write,
+                  const std::optional<std::string>& file = std::nullopt);
+
+// Whether the --output file is the run file or its entry log; says so on stderr when it is.
+bool OutputWouldReplaceRun(const std::optional<std::string>& file, const std::string& runFile);
 
 // The run file the user named, loaded (a warning when its invocations are incomplete);
 // nullptr after one line on stderr when it cannot be read or loaded.

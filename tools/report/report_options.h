@@ -8,6 +8,7 @@
 #include "analysis/report_output.h"
 #include "analysis/run_comparison.h"
 #include "analysis/time_mode.h"
+#include "analysis/timeline.h"
 
 #include <array>
 #include <cstdint>
@@ -20,7 +21,7 @@ namespace tickscope::report {
 
 // Exit codes of the tool.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitWriteFailed = 1; // the output did not all reach standard output
+inline constexpr int kExitWriteFailed = 1; // the output did not all reach its file or stdout
 inline constexpr int kExitSlower = 1;      // --fail-slower: the new run is slower
 inline constexpr int kExitBadInput = 2;    // bad arguments, a run that cannot be read
 
@@ -31,7 +32,30 @@ enum class Command {
     Compare,     // --compare OLD.tkr NEW.tkr: two runs side by side
 };
 
-enum class Format { Text, Csv, Json, Html };
+enum class Format {
+    Text,
+    Csv,
+    Json,
+    Html,       // one self-contained HTML page
+    Callgrind,  // the Callgrind profile format (KCachegrind, callgrind_annotate)
+    Speedscope, // speedscope's file format: a timeline per thread
+    Chrome,     // the Trace Event format (Perfetto, chrome://tracing): a timeline
+    Folded,     // folded stacks for flame graphs
+};
+
+// The formats that follow the run in time, by frames (--frames), and of those the
+// timelines (--min-us).
+constexpr bool UsesFrames(Format format) {
+    return format == Format::Speedscope || format == Format::Chrome || format == Format::Folded;
+}
+constexpr bool IsTimeline(Format format) {
+    return format == Format::Speedscope || format == Format::Chrome;
+}
+// The formats a comparison of two runs is printed in.
+constexpr bool ComparesIn(Format format) {
+    return format == Format::Text || format == Format::Csv || format == Format::Json ||
+           format == Format::Html;
+}
 
 // A name the command line accepts for a value.
 template <typename T> struct NamedValue {
@@ -39,11 +63,20 @@ template <typename T> struct NamedValue {
     T Value;
 };
 
-inline constexpr std::array<NamedValue<Format>, 4> kFormats = {{
+inline constexpr std::array<NamedValue<Format>, 8> kFormats = {{
     {"text", Format::Text},
     {"csv", Format::Csv},
     {"json", Format::Json},
     {"html", Format::Html},
+    {"callgrind", Format::Callgrind},
+    {"speedscope", Format::Speedscope},
+    {"chrome", Format::Chrome},
+    {"folded", Format::Folded},
+}};
+
+inline constexpr std::array<NamedValue<FrameKind>, 2> kFrameKinds = {{
+    {"procedure", FrameKind::Procedure},
+    {"line", FrameKind::Line},
 }};
 
 inline constexpr std::array<NamedValue<ReportTable>, 2> kTables = {{
@@ -85,6 +118,9 @@ struct ReportOptions {
     std::optional<ComparisonOrder> ComparisonSort;    // --sort of Compare
     std::optional<double> FailSlowerPercent;          // --fail-slower PCT
     double FailSlowerMinMs = 0.1;                     // --min-ms MS
+    std::optional<std::string> OutputFile;            // --output; none: standard output
+    FrameKind Frames = FrameKind::Procedure;          // --frames
+    std::int64_t MinMicroseconds = 0;                 // --min-us
 };
 
 // The outcome of reading the arguments: the options to run with, or a text to print and the
