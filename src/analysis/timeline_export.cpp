@@ -4,6 +4,7 @@
 #include "analysis/frame_names.h"
 #include "analysis/id_names.h"
 #include "analysis/run_loading.h"
+#include "platform/platform.h"
 #include "runfiles/entry_log_reader.h"
 #include "runfiles/run_information.h"
 
@@ -58,7 +59,7 @@ class ThreadLabels {
 // Pieces of bytes kept per owner in one temporary file, to be read back owner by owner.
 class TextSpill {
   public:
-    TextSpill() : file_(std::tmpfile()) {}
+    TextSpill() : file_(platform::OpenScratchFile()) {}
     ~TextSpill() {
         if (file_ != nullptr) {
             std::fclose(file_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,11 @@ std::string HomeFolder();
 // The temporary folder, ending with the path separator ($TMPDIR or /tmp; Windows: the
 // long-name form of the temp path).
 std::string TempFolder();
+
+// A file for scratch data of this process, open for reading and writing, in the temporary
+// folder, and removed when it is closed or the process ends; nullptr when none can be made.
+// (std::tmpfile would not do: on Windows it writes into the root of the drive.)
+std::FILE* OpenScratchFile();
 
 // The title of the window with this handle (at most 1023 characters); empty on platforms
 // without such windows or when the handle names no window.

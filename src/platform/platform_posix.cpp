@@ -52,6 +52,20 @@ std::string TempFolder() {
     return WithTrailingSeparator(tmp && *tmp ? tmp : "/tmp");
 }
 
+std::FILE* OpenScratchFile() {
+    std::string name = TempFolder() + "tickscope-scratch-XXXXXX";
+    const int descriptor = mkstemp(name.data());
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    unlink(name.c_str()); // the file lives on while it is open
+    std::FILE* file = fdopen(descriptor, "w+b");
+    if (file == nullptr) {
+        close(descriptor);
+    }
+    return file;
+}
+
 std::string WindowTitle(std::int64_t) {
     return {};
 }

@@ -67,6 +67,19 @@ std::string TempFolder() {
     return WithTrailingSeparator(longPath);
 }
 
+std::FILE* OpenScratchFile() {
+    char name[MAX_PATH + 1] = {};
+    if (GetTempFileNameA(TempFolder().c_str(), "tks", 0, name) == 0) {
+        return nullptr;
+    }
+    // "T": kept in memory where it can be, "D": removed when closed.
+    std::FILE* file = std::fopen(name, "w+bTD");
+    if (file == nullptr) {
+        DeleteFileA(name);
+    }
+    return file;
+}
+
 std::string WindowTitle(std::int64_t handle) {
     char buffer[1024] = {};
     HWND window = reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));

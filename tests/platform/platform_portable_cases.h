@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,6 +21,23 @@ namespace {
 inline std::vector<std::string> SortedNames(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Opens a scratch file, writes 3 MB with a NUL and a CR LF, reads them back from the start,
+// and closes it. The caller points the temporary folder at `folder`, which must be empty
+// again afterwards.
+inline void ExpectScratchFileKeepsBytesAndLeavesNothing(const testing::TempFolder& folder) {
+    std::FILE* file = platform::OpenScratchFile();
+    ASSERT_NE(file, nullptr);
+    std::string written(3 << 20, 'x');
+    written.replace(10, 4, std::string("\0\r\n\xFF", 4));
+    ASSERT_EQ(std::fwrite(written.data(), 1, written.size(), file), written.size());
+    ASSERT_EQ(std::fseek(file, 0, SEEK_SET), 0);
+    std::string read(written.size(), '\0');
+    EXPECT_EQ(std::fread(read.data(), 1, read.size(), file), read.size());
+    EXPECT_EQ(read, written);
+    std::fclose(file);
+    EXPECT_EQ(platform::ListFolder(folder.Folder(), "").value(), std::vector<std::string>{});
 }
 
 TEST(PlatformWriteFileAtomically, WritesExactBytesAndLeavesNoTemporaryFile) {

@@ -176,5 +176,20 @@ TEST(PlatformIds, ForkedChildSeesItsOwnThreadId) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the child reported its parent's thread id";
 }
 
+TEST(PlatformScratchFile, LivesInTheTemporaryFolderAndIsGoneWhenClosed) {
+    testing::TempFolder folder;
+    {
+        ScopedEnvironment tmp("TMPDIR", folder.Folder());
+        ExpectScratchFileKeepsBytesAndLeavesNothing(folder);
+        // Nameless while open: nothing to find even before it is closed.
+        std::FILE* file = platform::OpenScratchFile();
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(platform::ListFolder(folder.Folder(), "").value(), std::vector<std::string>{});
+        std::fclose(file);
+    }
+    ScopedEnvironment missing("TMPDIR", folder.File("missing/"));
+    EXPECT_EQ(platform::OpenScratchFile(), nullptr);
+}
+
 } // namespace
 } // namespace tickscope

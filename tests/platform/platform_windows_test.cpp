@@ -273,5 +273,12 @@ TEST(WindowsIds, ProcessAndThreadIds) {
     EXPECT_NE(other, 0);
 }
 
+TEST(PlatformScratchFile, LivesInTheTemporaryFolderAndIsGoneWhenClosed) {
+    testing::TempFolder folder;
+    ScopedVariable tmp("TMP", folder.Folder().c_str());
+    ScopedVariable temp("TEMP", folder.Folder().c_str());
+    ExpectScratchFileKeepsBytesAndLeavesNothing(folder);
+}
+
 } // namespace
 } // namespace tickscope
