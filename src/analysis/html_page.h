@@ -3,6 +3,7 @@
 // What the HTML pages of the report tool share: escaping, the buffered writer over a text
 // sink, and the page's frame (style, script, heading) that needs nothing from the network.
 
+#include "analysis/export_output.h"
 #include "analysis/time_mode.h"
 #include "platform/text_sink.h"
 
@@ -32,36 +33,27 @@ std::string ExactJsonInteger(std::int64_t value);
 // large page is never held whole.
 class HtmlWriter {
   public:
-    explicit HtmlWriter(TextSink& sink) : sink_(sink) {}
-    ~HtmlWriter() { Flush(); }
+    explicit HtmlWriter(TextSink& sink) : buffer_(sink, kPiece) {}
     HtmlWriter(const HtmlWriter&) = delete;
     HtmlWriter& operator=(const HtmlWriter&) = delete;
 
     HtmlWriter& operator<<(std::string_view text) {
-        buffer_.append(text);
-        if (buffer_.size() >= kPiece) {
-            Flush();
-        }
+        buffer_.Write(text);
         return *this;
     }
     HtmlWriter& operator<<(std::int64_t value) {
-        return *this << std::string_view(std::to_string(value));
+        buffer_.WriteInteger(value);
+        return *this;
     }
     // Escaped with HtmlText.
     HtmlWriter& Text(std::string_view text) { return *this << std::string_view(HtmlText(text)); }
     // A piece of the page's data, whole JSON tokens, made safe with ScriptJson.
     HtmlWriter& Json(std::string_view json) { return *this << std::string_view(ScriptJson(json)); }
-    void Flush() {
-        if (!buffer_.empty()) {
-            sink_.Write(buffer_);
-            buffer_.clear();
-        }
-    }
+    void Flush() { buffer_.Flush(); }
 
   private:
     static constexpr std::size_t kPiece = std::size_t{1} << 16;
-    TextSink& sink_;
-    std::string buffer_;
+    OutputBuffer buffer_;
 };
 
 // "<!DOCTYPE html>" up to the opening of <body>: the title (escaped), the style sheet.
