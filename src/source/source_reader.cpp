@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace tickscope {
@@ -45,6 +46,33 @@ std::string Md5Hex(std::string_view bytes) {
         text += kHex[digest[i] & 0x0F];
     }
     return text;
+}
+
+std::uint64_t ContentHash(std::string_view bytes, std::uint64_t seed) {
+    // Four independent lanes of multiply and rotate over 8-byte words, folded at the end.
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    std::uint64_t lanes[4] = {seed ^ bytes.size(), std::rotl(seed, 16) + 1, std::rotl(seed, 32) + 2,
+                              std::rotl(seed, 48) + 3};
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left >= 32) {
+        for (std::uint64_t& lane : lanes) {
+            std::uint64_t word;
+            std::memcpy(&word, data, 8);
+            lane = std::rotl((lane ^ word) * kMultiplier, 29);
+            data += 8;
+        }
+        left -= 32;
+    }
+    std::uint64_t hash = seed;
+    for (const std::uint64_t lane : lanes) {
+        hash = std::rotl((hash ^ lane) * kMultiplier, 29);
+    }
+    for (; left > 0; --left, ++data) {
+        hash = (hash ^ static_cast<unsigned char>(*data)) * kMultiplier;
+    }
+    hash = (hash ^ (hash >> 31)) * kMultiplier;
+    return hash ^ (hash >> 29);
 }
 
 std::size_t LineSplitter::NextOf(char terminator, std::size_t& cached) {

@@ -114,5 +114,23 @@ TEST(Md5HexTest, ReferenceDigests) {
     EXPECT_EQ(Md5Hex("a\0b"s).size(), 32u);
 }
 
+// Every byte and the length count, in the 8-byte words and in the tail, whatever the seed.
+TEST(ContentHashTest, EveryByteAndTheLengthCount) {
+    for (const std::uint64_t seed : {std::uint64_t{0}, std::uint64_t{0x123456789ABCDEF}}) {
+        for (std::size_t size = 0; size <= 80; ++size) {
+            const std::string bytes(size, 'a');
+            const std::uint64_t hash = ContentHash(bytes, seed);
+            EXPECT_EQ(ContentHash(std::string(bytes), seed), hash);
+            EXPECT_NE(ContentHash(bytes + '\0', seed), hash) << size;
+            for (std::size_t at = 0; at < size; ++at) {
+                std::string changed = bytes;
+                changed[at] = 'b';
+                EXPECT_NE(ContentHash(changed, seed), hash) << size << " " << at;
+            }
+        }
+    }
+    EXPECT_NE(ContentHash("abc", 1), ContentHash("abc", 2));
+}
+
 } // namespace
 } // namespace tickscope
