@@ -1,14 +1,16 @@
 #include "instrument/instruction_rules.h"
 
 #include "instrument/probe_text.h"
+#include "source/keyword_set.h"
 #include "source/label_patterns.h"
 #include "source/line_scanning.h"
 #include "source/text_utils.h"
 
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <initializer_list>
 #include <string_view>
-#include <unordered_map>
 
 namespace tickscope {
 
@@ -68,22 +70,24 @@ std::string TabsToSpaces(std::string_view text) {
     return ReplaceAll(text, "\t", " ");
 }
 
-bool IsWordCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
+// The keywords of all rules in one set, and the rule of each.
+struct RuleKeywords {
+    KeywordSet Set;
+    std::array<int, 64> RuleOf{};
+};
 
-// Keyword -> index of its rule.
-const std::unordered_map<std::string_view, int>& KeywordRuleIndex() {
-    static const std::unordered_map<std::string_view, int> index = [] {
-        std::unordered_map<std::string_view, int> table;
+const RuleKeywords& IndexedRuleKeywords() {
+    static const RuleKeywords keywords = [] {
+        RuleKeywords all;
         for (int rule = 0; rule < static_cast<int>(kKeywordRules.size()); ++rule) {
             for (const std::string_view keyword : kKeywordRules[rule].Keywords) {
-                table.emplace(keyword, rule);
+                all.RuleOf[all.Set.Size()] = rule;
+                all.Set.Add(keyword);
             }
         }
-        return table;
+        return all;
     }();
-    return index;
+    return keywords;
 }
 
 int LabelOrDefaultRule(const std::string& masked) {
@@ -108,32 +112,17 @@ int MatchingRuleByScan(const std::string& norm) {
 }
 
 int MatchingRule(const std::string& norm) {
-    // FindKeyword only finds a keyword between separators that are not word characters, so
-    // a keyword it finds is a whole word of the masked text: only such words need a search.
-    const std::string masked = MaskLine(norm);
-    const auto& index = KeywordRuleIndex();
-    int candidates = 0; // bit per rule
-    std::string word;
-    for (std::size_t i = 0; i < masked.size();) {
-        if (!IsWordCharacter(masked[i])) {
-            ++i;
-            continue;
-        }
-        const std::size_t start = i;
-        while (i < masked.size() && IsWordCharacter(masked[i])) {
-            ++i;
-        }
-        if (i - start > 17) {
-            continue; // longer than any keyword
-        }
-        word = LowerAscii(std::string_view(masked).substr(start, i - start));
-        const auto found = index.find(word);
-        if (found != index.end()) {
-            candidates |= 1 << found->second;
-        }
+    // FindKeyword finds a keyword only where it is a whole word of the masked text, so only
+    // the rules of such words need a search.
+    const RuleKeywords& keywords = IndexedRuleKeywords();
+    const KeywordScan scan = keywords.Set.Scan(norm);
+    std::uint32_t candidates = 0; // bit per rule
+    for (std::uint64_t bits = scan.Candidates; bits != 0; bits &= bits - 1) {
+        candidates |= std::uint32_t{1}
+                      << keywords.RuleOf[static_cast<std::size_t>(std::countr_zero(bits))];
     }
-    for (int rule = 0; candidates != 0 && rule < static_cast<int>(kKeywordRules.size()); ++rule) {
-        if ((candidates & (1 << rule)) == 0) {
+    for (int rule = 0; candidates >> rule != 0; ++rule) {
+        if ((candidates >> rule & 1) == 0) {
             continue;
         }
         for (const std::string_view keyword : kKeywordRules[rule].Keywords) {
@@ -142,24 +131,32 @@ int MatchingRule(const std::string& norm) {
             }
         }
     }
-    return LabelOrDefaultRule(masked);
+    return scan.HasColon ? LabelOrDefaultRule(MaskLine(norm)) : kDefaultRule;
 }
 
 namespace {
 
-Output ChooseOutput(const std::string& norm) {
-    return OutputOfRule(MatchingRule(norm));
+// The output of an eligible instruction. Most statements hold no keyword of the rules and no
+// colon: one scan of the text tells, and the default rule applies without the normalised
+// text (whose words and colons are those of the text).
+Output ChooseOutput(std::string_view text) {
+    const KeywordScan scan = IndexedRuleKeywords().Set.Scan(text);
+    if (scan.Candidates == 0 && !scan.HasColon) {
+        return Output::OwnWrapped;
+    }
+    // Tabs become spaces, then the text is trimmed; trimming both first is the same.
+    return OutputOfRule(MatchingRule(StripComment(TabsToSpaces(Trim(text, " \t")))));
 }
 
 void AppendAsIs(const LineOfCode& line, const Instruction& instruction, const RuleContext& context,
-                std::vector<std::string>& out, bool& endInserted) {
+                LineOutput& out, bool& endInserted) {
     // The IDE's option footer of the main file marks the end of the program's code.
     if (!context.IsSharedDll && line.SourceFileId == 1 &&
         StartsWith(line.TextOf(instruction), kIdeOptionsFooter)) {
-        out.emplace_back(kEndCall);
+        out.Append(kEndCall);
         endInserted = true;
     }
-    out.emplace_back(line.TextOf(instruction));
+    out.Append(line.TextOf(instruction));
 }
 
 } // namespace
@@ -174,68 +171,80 @@ bool IsEligible(std::string_view code, int scopeId) {
 }
 
 void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
-                             const RuleContext& context, std::vector<std::string>& out,
-                             bool& endInserted) {
+                             const RuleContext& context, LineOutput& out, bool& endInserted) {
     const std::string_view text = line.TextOf(instruction);
     if (!IsEligible(text, instruction.ScopeId)) {
         AppendAsIs(line, instruction, context, out, endInserted);
         return;
     }
-    // Tabs become spaces, then the text is trimmed; trimming both first is the same.
-    const std::string norm = StripComment(TabsToSpaces(Trim(text, " \t")));
-    const InstructionKeyParts block = SplitInstructionKey(instruction.BlockKey);
+    const Output output = ChooseOutput(text);
     const auto probe = [&](ProbeKind kind, bool ownKey, bool overrideStackframe) {
+        std::string& element = out.Open();
         if (ownKey) {
-            return ProbeText(kind, line.SourceFileId, line.LineNumber,
-                             instruction.InstructionNumber, overrideStackframe,
-                             context.ProbesForX86);
+            AppendProbeText(element, kind, line.SourceFileId, line.LineNumber,
+                            instruction.InstructionNumber, overrideStackframe,
+                            context.ProbesForX86);
+        } else {
+            const InstructionKeyParts block = SplitInstructionKey(instruction.BlockKey);
+            AppendProbeText(element, kind, block.SourceFileId, block.LineNumber,
+                            block.InstructionNumber, overrideStackframe, context.ProbesForX86);
         }
-        return ProbeText(kind, block.SourceFileId, block.LineNumber, block.InstructionNumber,
-                         overrideStackframe, context.ProbesForX86);
+        out.CloseElement();
     };
 
-    switch (ChooseOutput(norm)) {
+    switch (output) {
     case Output::CommentedOut:
-        out.push_back(";" + std::string(text));
+        out.Open() += ';';
+        out.Append(text);
         break;
     case Output::ProcedureHead:
-        out.emplace_back(text);
-        out.emplace_back("Define tickscopevar.b");
+        out.Append(text);
+        out.Append("Define tickscopevar.b");
         break;
     case Output::AsIs:
         AppendAsIs(line, instruction, context, out, endInserted);
         break;
     case Output::BlockWrapped:
-        out.push_back(probe(ProbeKind::Start, false, false));
-        out.emplace_back(text);
-        out.push_back(probe(ProbeKind::Stop, false, false));
+        probe(ProbeKind::Start, false, false);
+        out.Append(text);
+        probe(ProbeKind::Stop, false, false);
         break;
     case Output::TextThenBlockStop:
-        out.emplace_back(text);
-        out.push_back(probe(ProbeKind::Stop, false, false));
+        out.Append(text);
+        probe(ProbeKind::Stop, false, false);
         break;
     case Output::BlockStartThenText:
-        out.push_back(probe(ProbeKind::Start, false, false));
-        out.emplace_back(text);
+        probe(ProbeKind::Start, false, false);
+        out.Append(text);
         break;
     case Output::OwnStartOverrideFirst:
-        out.push_back(probe(ProbeKind::Start, true, true));
-        out.emplace_back(text);
+        probe(ProbeKind::Start, true, true);
+        out.Append(text);
         break;
     case Output::TextThenBlockStopOverride:
-        out.emplace_back(text);
-        out.push_back(probe(ProbeKind::Stop, false, true));
+        out.Append(text);
+        probe(ProbeKind::Stop, false, true);
         break;
     case Output::EndCallFirst:
-        out.emplace_back(kEndCall);
+        out.Append(kEndCall);
         endInserted = true;
         AppendAsIs(line, instruction, context, out, endInserted);
         break;
     case Output::OwnWrapped:
-        out.push_back(probe(ProbeKind::Start, true, false));
-        out.emplace_back(text);
-        out.push_back(probe(ProbeKind::Stop, true, false));
+        probe(ProbeKind::Start, true, false);
+        out.Append(text);
+        probe(ProbeKind::Stop, true, false);
         break;
+    }
+}
+
+void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
+                             const RuleContext& context, std::vector<std::string>& out,
+                             bool& endInserted) {
+    LineOutput output;
+    AppendInstructionOutput(line, instruction, context, output, endInserted);
+    for (std::size_t i = 0; i < output.Count(); ++i) {
+        out.emplace_back(output.Element(i));
     }
 }
 

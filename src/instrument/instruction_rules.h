@@ -1,5 +1,6 @@
 #pragma once
 
+#include "instrument/line_output.h"
 #include "source/program_info.h"
 
 #include <string>
@@ -22,6 +23,9 @@ bool IsEligible(std::string_view code, int scopeId);
 
 // Appends the output lines that stand for one instruction of `line` in the written program.
 // Sets `endInserted` when a call of tickscope_End() was placed.
+void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
+                             const RuleContext& context, LineOutput& out, bool& endInserted);
+// The same with the output lines as separate texts.
 void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
                              const RuleContext& context, std::vector<std::string>& out,
                              bool& endInserted);
