@@ -88,7 +88,7 @@ class SourceLoad {
                 continue;
             }
             textBytes_ += line.size();
-            if (program_.LinesOfCode.size() >= limits_.MaxLines) {
+            if (program_.LinesOfCode.size() + lines_.size() >= limits_.MaxLines) {
                 Stop("grows beyond " + std::to_string(limits_.MaxLines) + " lines",
                      WhileReading(file));
                 return finalIncludePath;
@@ -98,22 +98,33 @@ class SourceLoad {
                      WhileReading(file));
                 return finalIncludePath;
             }
-            ++file.LineNumber;
-            LineOfCode& added = program_.LinesOfCode.emplace_back();
-            added.SourceFileId = file.FileId;
-            added.LineNumber = file.LineNumber;
-            added.Code.assign(line);
+            lines_.push_back({line, file.FileId, ++file.LineNumber});
             FollowDirective(line, file);
+        }
+        // All lines are known now: the program takes them in one allocation.
+        program_.LinesOfCode.reserve(program_.LinesOfCode.size() + lines_.size());
+        for (const ReadLine& read : lines_) {
+            LineOfCode& added = program_.LinesOfCode.emplace_back();
+            added.SourceFileId = read.FileId;
+            added.LineNumber = read.LineNumber;
+            added.Code.assign(read.Text);
         }
         return finalIncludePath;
     }
 
   private:
-    // The program grew beyond the limits while `file` was read: nothing of it is kept.
+    // A line as read, a view into its file's bytes, until the program takes it.
+    struct ReadLine {
+        std::string_view Text;
+        int FileId;
+        int LineNumber;
+    };
+
     // The program grew beyond the limits while `file` was read: nothing of it is kept.
     void Stop(const std::string& what, const std::string& where) {
         details_.Failure = "the program " + what + " " + where;
         files_.clear();
+        lines_ = {};
         program_.LinesOfCode = {};
     }
 
@@ -179,6 +190,7 @@ class SourceLoad {
         const int fileId = static_cast<int>(program_.SourceFileIds.Size()) + 1;
         program_.SourceFileIds.Set(KeyForNewFile(resolved.PathToOpen, fileId), fileId);
         std::string folder = PathPart(resolved.PathToOpen);
+        readBytes_.push_back(bytes); // the lines read from them must outlive the file's reading
         files_.emplace_back(std::move(bytes), fileId, std::move(resolved.IncludePath),
                             std::move(realPath), std::move(folder), std::move(includedBy));
     }
@@ -262,6 +274,8 @@ class SourceLoad {
     std::vector<SharedBytes> contents_;                // bytes of each content id
     std::unordered_multimap<std::uint64_t, int> contentsByHash_;
     std::deque<OpenFile> files_;
+    std::vector<SharedBytes> readBytes_; // of every file taken in, as long as lines_ needs them
+    std::vector<ReadLine> lines_;
     std::unordered_set<std::string> openRealPaths_;
     std::unordered_set<int> includedContents_;
     // Different in every load (the clock and where the load lives), and never fails.
