@@ -1,15 +1,33 @@
 #include "source/keyword_set.h"
 
+#include <array>
 #include <cstdlib>
 
 namespace tickscope {
 
 namespace {
 
-constexpr std::uint32_t kHashStart = 2166136261u;
+enum CharClass : std::uint8_t { kOther, kLetter, kQuote, kSemicolon, kColon };
 
-constexpr std::uint32_t HashStep(std::uint32_t hash, char lower) {
-    return (hash ^ static_cast<unsigned char>(lower)) * 16777619u;
+constexpr std::array<std::uint8_t, 256> kClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = 'a'; c <= 'z'; ++c) {
+        classes[static_cast<std::size_t>(c)] = kLetter;
+        classes[static_cast<std::size_t>(c - 'a' + 'A')] = kLetter;
+    }
+    classes['"'] = kQuote;
+    classes['\''] = kQuote;
+    classes[';'] = kSemicolon;
+    classes[':'] = kColon;
+    return classes;
+}();
+
+// A slot from a word's length and its first and last letters: cheap to take at the end of a
+// word, unlike a hash over every letter; the few keywords that share one probe onwards.
+std::size_t SlotOf(std::string_view lowerWord, std::size_t slots) {
+    return (lowerWord.size() * 37 + static_cast<unsigned char>(lowerWord.front()) * 7 +
+            static_cast<unsigned char>(lowerWord.back())) &
+           (slots - 1);
 }
 
 } // namespace
@@ -19,19 +37,15 @@ void KeywordSet::Add(std::string_view keyword) {
     if (size_ == 64 || keyword.empty() || keyword.size() > kLongest) {
         std::abort();
     }
-    std::uint32_t hash = kHashStart;
-    for (const char c : keyword) {
-        hash = HashStep(hash, c);
-    }
-    std::size_t slot = hash & (kSlots - 1);
+    std::size_t slot = SlotOf(keyword, kSlots);
     while (!slots_[slot].Keyword.empty()) {
         slot = (slot + 1) & (kSlots - 1);
     }
     slots_[slot] = {keyword, static_cast<int>(size_++)};
 }
 
-int KeywordSet::Find(std::uint32_t hash, std::string_view word) const {
-    for (std::size_t slot = hash & (kSlots - 1); !slots_[slot].Keyword.empty();
+int KeywordSet::Find(std::string_view word) const {
+    for (std::size_t slot = SlotOf(word, kSlots); !slots_[slot].Keyword.empty();
          slot = (slot + 1) & (kSlots - 1)) {
         if (slots_[slot].Keyword == word) {
             return slots_[slot].Index;
@@ -44,16 +58,14 @@ KeywordScan KeywordSet::Scan(std::string_view line) const {
     KeywordScan scan;
     char word[kLongest];
     std::size_t length = 0; // of the letter run being read; kLongest + 1 once too long
-    std::uint32_t hash = kHashStart;
     const auto endWord = [&] {
         if (length > 0 && length <= kLongest) {
-            const int found = Find(hash, std::string_view(word, length));
+            const int found = Find(std::string_view(word, length));
             if (found >= 0) {
                 scan.Candidates |= std::uint64_t{1} << found;
             }
         }
         length = 0;
-        hash = kHashStart;
     };
     // The quote and comment rules are those of MaskLine.
     char open = 0;
@@ -64,23 +76,26 @@ KeywordScan KeywordSet::Scan(std::string_view line) const {
             }
             continue;
         }
-        const char lower = static_cast<char>(c | 0x20);
-        if (lower >= 'a' && lower <= 'z') {
+        switch (kClasses[static_cast<unsigned char>(c)]) {
+        case kLetter:
             if (length < kLongest) {
-                word[length] = lower;
-                hash = HashStep(hash, lower);
+                word[length] = static_cast<char>(c | 0x20);
             }
             length += length <= kLongest ? 1 : 0;
             continue;
+        case kQuote:
+            open = c;
+            break;
+        case kSemicolon:
+            endWord();
+            return scan;
+        case kColon:
+            scan.HasColon = true;
+            break;
+        default:
+            break;
         }
         endWord();
-        if (c == '"' || c == '\'') {
-            open = c;
-        } else if (c == ';') {
-            break;
-        } else if (c == ':') {
-            scan.HasColon = true;
-        }
     }
     endWord();
     return scan;

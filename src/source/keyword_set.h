@@ -32,7 +32,7 @@ class KeywordSet {
         std::string_view Keyword; // empty: free
         int Index = -1;
     };
-    int Find(std::uint32_t hash, std::string_view word) const;
+    int Find(std::string_view word) const;
 
     std::array<Slot, kSlots> slots_{};
     std::size_t size_ = 0;

@@ -67,7 +67,21 @@ enum class Directive { None, IncludePath, IncludeFile, XIncludeFile };
 // lower-cased line, and masking never adds letters, so a line without "include" in any
 // letter case cannot hold a directive; most lines are spared the search.
 bool MayHoldDirective(std::string_view line) {
-    return ContainsIgnoringAsciiCase(line, "include");
+    // For letters, setting bit 5 is lower-casing, and no other byte becomes a letter by it.
+    constexpr std::string_view kWord = "include";
+    for (std::size_t i = 0; i + kWord.size() <= line.size(); ++i) {
+        if ((line[i] | 0x20) != 'i') {
+            continue;
+        }
+        std::size_t j = 1;
+        while (j < kWord.size() && (line[i + j] | 0x20) == kWord[j]) {
+            ++j;
+        }
+        if (j == kWord.size()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The one load that a call of LoadSource runs. Files are read with an explicit stack
