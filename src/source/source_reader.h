@@ -33,13 +33,8 @@ class LineSplitter {
     std::size_t Remaining() const { return text_.size() - position_; }
 
   private:
-    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
-    std::size_t NextOf(char terminator, std::size_t& cached);
-
     std::string_view text_;
     std::size_t position_ = 0;
-    std::size_t nextLf_ = kUnknown;
-    std::size_t nextCr_ = kUnknown;
 };
 
 } // namespace tickscope

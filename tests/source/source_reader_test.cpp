@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,39 @@ TEST(LineSplitterTest, ManyLinesWithOnlyOneTerminatorKindStayLinear) {
         }
         EXPECT_EQ(count, text.size());
         EXPECT_EQ(splitter.Remaining(), 0u);
+    }
+}
+
+// Line ends looked for eight bytes at a time: every place in a word and in the tail.
+TEST(LineSplitterTest, AgreesWithAPlainSplitterOnRandomTexts) {
+    const auto reference = [](std::string_view text) {
+        std::vector<std::string> lines;
+        std::string current;
+        bool open = false; // a line has started and not ended
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r' || text[i] == '\n') {
+                lines.push_back(current);
+                current.clear();
+                open = false;
+                i += text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 1 : 0;
+            } else {
+                current += text[i];
+                open = true;
+            }
+        }
+        if (open) {
+            lines.push_back(current);
+        }
+        return lines;
+    };
+    const std::string pieces[] = {"a", "\r", "\n", "\r\n", "bcdefghijklm", "\0"s, "\x8D\x8A"};
+    std::mt19937 random(5);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        for (std::size_t i = random() % 16; i > 0; --i) {
+            text += pieces[random() % std::size(pieces)];
+        }
+        ASSERT_EQ(SplitAll(text), reference(text)) << round;
     }
 }
 
