@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string_view>
 
@@ -111,41 +112,35 @@ int MatchingRuleByScan(const std::string& norm) {
     return LabelOrDefaultRule(MaskLine(norm));
 }
 
-int MatchingRule(const std::string& norm) {
-    // FindKeyword finds a keyword only where it is a whole word of the masked text, so only
-    // the rules of such words need a search.
+namespace {
+
+// The rule of the first keyword found, in the order the rules are tried; otherwise a label
+// (only a text with a colon can be one) or the default rule.
+int RuleOfScan(const KeywordScan& scan, const std::function<std::string()>& masked) {
     const RuleKeywords& keywords = IndexedRuleKeywords();
-    const KeywordScan scan = keywords.Set.Scan(norm);
-    std::uint32_t candidates = 0; // bit per rule
-    for (std::uint64_t bits = scan.Candidates; bits != 0; bits &= bits - 1) {
-        candidates |= std::uint32_t{1}
-                      << keywords.RuleOf[static_cast<std::size_t>(std::countr_zero(bits))];
+    if (scan.Found != 0) {
+        // Keywords are numbered rule by rule in order: the lowest one found decides.
+        return keywords.RuleOf[static_cast<std::size_t>(std::countr_zero(scan.Found))];
     }
-    for (int rule = 0; candidates >> rule != 0; ++rule) {
-        if ((candidates >> rule & 1) == 0) {
-            continue;
-        }
-        for (const std::string_view keyword : kKeywordRules[rule].Keywords) {
-            if (FindKeyword(norm, keyword) != 0) {
-                return rule;
-            }
-        }
-    }
-    return scan.HasColon ? LabelOrDefaultRule(MaskLine(norm)) : kDefaultRule;
+    return scan.HasColon ? LabelOrDefaultRule(masked()) : kDefaultRule;
+}
+
+} // namespace
+
+int MatchingRule(const std::string& norm) {
+    return RuleOfScan(IndexedRuleKeywords().Set.Scan(norm), [&] { return MaskLine(norm); });
 }
 
 namespace {
 
-// The output of an eligible instruction. Most statements hold no keyword of the rules and no
-// colon: one scan of the text tells, and the default rule applies without the normalised
-// text (whose words and colons are those of the text).
+// The output of an eligible instruction: the rules ask FindKeyword about the normalised
+// text (tabs as spaces, trimmed, comment removed), which one scan of the statement answers.
 Output ChooseOutput(std::string_view text) {
-    const KeywordScan scan = IndexedRuleKeywords().Set.Scan(text);
-    if (scan.Candidates == 0 && !scan.HasColon) {
-        return Output::OwnWrapped;
-    }
-    // Tabs become spaces, then the text is trimmed; trimming both first is the same.
-    return OutputOfRule(MatchingRule(StripComment(TabsToSpaces(Trim(text, " \t")))));
+    const KeywordScan scan = IndexedRuleKeywords().Set.Scan(text, ScanExtent::Statement);
+    return OutputOfRule(RuleOfScan(scan, [&] {
+        // Tabs become spaces, then the text is trimmed; trimming both first is the same.
+        return MaskLine(StripComment(TabsToSpaces(Trim(text, " \t"))));
+    }));
 }
 
 void AppendAsIs(const LineOfCode& line, const Instruction& instruction, const RuleContext& context,
@@ -162,12 +157,19 @@ void AppendAsIs(const LineOfCode& line, const Instruction& instruction, const Ru
 } // namespace
 
 bool IsEligible(std::string_view code, int scopeId) {
-    if (scopeId == 0 || Trim(code).empty()) {
+    if (scopeId == 0) {
         return false;
     }
-    // Tabs count as spaces here: a comment behind tabs is still a comment.
-    const std::size_t first = code.find_first_not_of(" \t");
-    return first == std::string_view::npos || code[first] != ';';
+    // Tabs count as spaces when looking for the comment (a comment behind tabs is still a
+    // comment), but only spaces make a blank statement: one with a tab is not blank.
+    std::size_t first = 0;
+    while (first < code.size() && (code[first] == ' ' || code[first] == '\t')) {
+        ++first;
+    }
+    if (first == code.size()) {
+        return code.find('\t') != std::string_view::npos;
+    }
+    return code[first] != ';';
 }
 
 void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,

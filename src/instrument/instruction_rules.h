@@ -32,8 +32,8 @@ void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruct
 
 // Index of the rule that decides an eligible instruction, from its normalised text (tabs as
 // spaces, trimmed, comment removed): 0-13 the keyword rules in order, 14 a label, 15 none.
-// MatchingRule searches only the keywords that stand as words in the text; MatchingRuleByScan
-// tries every keyword in order and is the reference it must agree with.
+// MatchingRule finds them all in one scan of the text (KeywordSet); MatchingRuleByScan asks
+// FindKeyword about every keyword in order and is the reference it must agree with.
 int MatchingRule(const std::string& norm);
 int MatchingRuleByScan(const std::string& norm);
 

@@ -6,13 +6,20 @@
 
 namespace tickscope {
 
+// Which text FindKeyword is asked about.
+enum class ScanExtent {
+    Line,      // the line as given, its comment included (masked)
+    Statement, // the line without blanks (spaces, tabs) at its ends and without its comment,
+               // as the instruction rules normalise a statement
+};
+
 // What one scan of a line tells about a set of keywords (at most 64, lower-case letters only).
 struct KeywordScan {
-    // Bit i set when keyword i stands in the line as a whole run of letters outside literals
-    // and the comment, in any letter case. FindKeyword finds a keyword only where it is such
-    // a run (it is bounded by separators, none of them letters), so a clear bit spares its
-    // search and no bit at all spares every search.
-    std::uint64_t Candidates = 0;
+    // Bit i set when FindKeyword would find keyword i. A keyword it finds is always a whole
+    // run of letters outside literals and the comment (it must stand between separators,
+    // none of them letters), so the scan looks at such runs only and applies FindKeyword's
+    // rules to the characters around each.
+    std::uint64_t Found = 0;
     // Whether a ":" stands outside literals and the comment (the masked line holds one).
     bool HasColon = false;
 };
@@ -23,7 +30,7 @@ class KeywordSet {
     void Add(std::string_view keyword);
     std::size_t Size() const { return size_; }
 
-    KeywordScan Scan(std::string_view line) const;
+    KeywordScan Scan(std::string_view line, ScanExtent extent = ScanExtent::Line) const;
 
   private:
     static constexpr std::size_t kSlots = 256; // a power of two, well above 64 keywords

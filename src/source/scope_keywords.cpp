@@ -1,8 +1,8 @@
 #include "source/scope_keywords.h"
 
 #include "source/keyword_set.h"
-#include "source/line_scanning.h"
 
+#include <bit>
 #include <cstdint>
 
 namespace tickscope {
@@ -23,14 +23,12 @@ const KeywordSet& ScopeKeywordSet() {
 } // namespace
 
 KeywordGroup ClassifyInstruction(std::string_view code) {
-    // Most statements hold none of the keywords: one scan tells, without a search.
-    const std::uint64_t candidates = ScopeKeywordSet().Scan(code).Candidates;
-    for (std::size_t k = 0; candidates >> k != 0; ++k) {
-        if ((candidates >> k & 1) != 0 && FindKeyword(code, kScopeKeywords[k].Keyword) > 0) {
-            return kScopeKeywords[k].Group;
-        }
+    // The keywords are added in the order they are tested: the lowest one found decides.
+    const std::uint64_t found = ScopeKeywordSet().Scan(code).Found;
+    if (found == 0) {
+        return KeywordGroup::None;
     }
-    return KeywordGroup::None;
+    return kScopeKeywords[static_cast<std::size_t>(std::countr_zero(found))].Group;
 }
 
 } // namespace tickscope
