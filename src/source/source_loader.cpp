@@ -318,9 +318,7 @@ std::string LoadSource(const std::string& fileName, const std::string& includePa
     if (!details.Failure.empty()) {
         return finalIncludePath;
     }
-    RunContinuationPass(program);
-    RunSplittingPass(program);
-    RunScopePass(program);
+    RunParserPasses(program);
     return finalIncludePath;
 }
 
