@@ -111,42 +111,40 @@ KeywordScan KeywordSet::Scan(std::string_view line, ScanExtent extent) const {
         return rest == end || (rest == wordEnd && *rest == ';');
     };
     while (at < end) {
-        const char c = *at;
-        switch (kClasses[static_cast<unsigned char>(c)]) {
-        case kLetter: {
+        const std::uint8_t kind = kClasses[static_cast<unsigned char>(*at)];
+        if (kind == kOther) {
+            ++at;
+            continue;
+        }
+        if (kind == kLetter) {
             const char* const word = at;
             do {
                 ++at;
             } while (at < end && kClasses[static_cast<unsigned char>(*at)] == kLetter);
             const auto length = static_cast<std::size_t>(at - word);
             const int found = length <= kLongest ? Find(std::string_view(word, length)) : -1;
-            if (found < 0) {
-                continue;
-            }
-            const bool atStart = word == first;
-            const bool atEnd = endsText(at);
-            const bool stands = atStart ? atEnd || IsSeparatorAfter(*at)
-                                : atEnd ? IsSeparatorBeforeEnd(word[-1])
-                                        : IsInnerPair(word[-1], *at);
-            if (stands) {
-                scan.Found |= std::uint64_t{1} << found;
+            if (found >= 0) {
+                const bool atStart = word == first;
+                const bool atEnd = endsText(at);
+                const bool stands = atStart ? atEnd || IsSeparatorAfter(*at)
+                                    : atEnd ? IsSeparatorBeforeEnd(word[-1])
+                                            : IsInnerPair(word[-1], *at);
+                if (stands) {
+                    scan.Found |= std::uint64_t{1} << found;
+                }
             }
             continue;
         }
-        case kQuote: {
+        if (kind == kQuote) {
             // The literal runs to its closing quote, or to the end of the line.
-            const void* close = std::memchr(at + 1, c, static_cast<std::size_t>(end - at - 1));
+            const void* close = std::memchr(at + 1, *at, static_cast<std::size_t>(end - at - 1));
             at = close != nullptr ? static_cast<const char*>(close) + 1 : end;
             continue;
         }
-        case kSemicolon:
+        if (kind == kSemicolon) {
             return scan;
-        case kColon:
-            scan.HasColon = true;
-            break;
-        default:
-            break;
         }
+        scan.HasColon = true;
         ++at;
     }
     return scan;
