@@ -49,18 +49,19 @@ bool LineContinues(std::string_view code) {
 }
 
 void ContinueLine(std::vector<LineOfCode>& lines, std::size_t i) {
-    std::string& code = lines[i].Code;
+    CodeText& code = lines[i].Code;
     if (!LineContinues(code)) {
         return;
     }
     const int comment = CommentPosition(code);
-    std::string head(code, 0, comment > 0 ? static_cast<std::size_t>(comment - 1) : code.size());
-    code.insert(0, "; ");
+    std::string head(std::string_view(code).substr(
+        0, comment > 0 ? static_cast<std::size_t>(comment - 1) : code.size()));
+    code.Prepend("; ");
     // The joined text goes into the next line, which is visited next, so a chain of
     // continued lines collapses into its last line.
     if (i + 1 < lines.size()) {
         head.push_back(' ');
-        lines[i + 1].Code.insert(0, head);
+        lines[i + 1].Code.Prepend(head);
     }
 }
 

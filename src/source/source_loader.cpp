@@ -115,13 +115,17 @@ class SourceLoad {
             lines_.push_back({line, file.FileId, ++file.LineNumber});
             FollowDirective(line, file);
         }
-        // All lines are known now: the program takes them in one allocation.
+        // All lines are known now: the program takes them in one allocation, and keeps the
+        // files' bytes that their texts point into.
         program_.LinesOfCode.reserve(program_.LinesOfCode.size() + lines_.size());
         for (const ReadLine& read : lines_) {
             LineOfCode& added = program_.LinesOfCode.emplace_back();
             added.SourceFileId = read.FileId;
             added.LineNumber = read.LineNumber;
-            added.Code.assign(read.Text);
+            added.Code = CodeText::Borrowed(read.Text);
+        }
+        for (SharedBytes& bytes : readBytes_) {
+            program_.SourceTexts.push_back(std::move(bytes));
         }
         return finalIncludePath;
     }
@@ -204,7 +208,9 @@ class SourceLoad {
         const int fileId = static_cast<int>(program_.SourceFileIds.Size()) + 1;
         program_.SourceFileIds.Set(KeyForNewFile(resolved.PathToOpen, fileId), fileId);
         std::string folder = PathPart(resolved.PathToOpen);
-        readBytes_.push_back(bytes); // the lines read from them must outlive the file's reading
+        if (readBytesKnown_.insert(bytes.get()).second) {
+            readBytes_.push_back(bytes); // the program keeps them for its lines' texts
+        }
         files_.emplace_back(std::move(bytes), fileId, std::move(resolved.IncludePath),
                             std::move(realPath), std::move(folder), std::move(includedBy));
     }
@@ -288,7 +294,8 @@ class SourceLoad {
     std::vector<SharedBytes> contents_;                // bytes of each content id
     std::unordered_multimap<std::uint64_t, int> contentsByHash_;
     std::deque<OpenFile> files_;
-    std::vector<SharedBytes> readBytes_; // of every file taken in, as long as lines_ needs them
+    std::vector<SharedBytes> readBytes_; // of every file taken in, once each
+    std::unordered_set<const std::string*> readBytesKnown_;
     std::vector<ReadLine> lines_;
     std::unordered_set<std::string> openRealPaths_;
     std::unordered_set<int> includedContents_;
@@ -310,7 +317,7 @@ std::string LoadSource(const std::string& fileName, const std::string& includePa
                        ProgramInfo& program, LoadDetails& details, const LoadLimits& limits) {
     std::string finalIncludePath;
     {
-        // The files' bytes go with the load: the lines hold copies of their text.
+        // What the load read and does not keep goes with it.
         SourceLoad load(program, NativePathStyle(), details, limits);
         finalIncludePath = load.Run(fileName, includePath);
     }

@@ -214,9 +214,11 @@ TEST(WriteProgramInfoTest, SameBytesAsAPlainWriterOnRandomPrograms) {
             line.LineNumber = random() % 50 == 0 ? 2147483647 : n;
             // Now and then a line far longer than a written piece.
             const std::size_t count = random() % 400 == 0 ? 200000 : random() % 12;
+            std::string code;
             for (std::size_t i = 0; i < count; ++i) {
-                line.Code += pieces[random() % pieces.size()];
+                code += pieces[random() % pieces.size()];
             }
+            line.Code = code;
             // Whole-line statements, pieces, and none.
             std::size_t start = 0;
             const int statements = static_cast<int>(random() % 4);

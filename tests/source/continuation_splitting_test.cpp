@@ -25,7 +25,7 @@ ProgramInfo ProgramOf(const std::vector<std::string>& lines, int fileId = 1) {
 std::vector<std::string> CodesOf(const ProgramInfo& program) {
     std::vector<std::string> codes;
     for (const auto& line : program.LinesOfCode) {
-        codes.push_back(line.Code);
+        codes.emplace_back(line.Code);
     }
     return codes;
 }
