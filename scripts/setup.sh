@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing for the named parts (default: all):
-#   build  - compiler, CMake, Qt, PCRE2, OpenSSL, GoogleTest, Google Benchmark
-#   checks - MinGW-w64 for the Windows compile check, clang-format for the format check
-#   fuzz   - clang with libFuzzer's runtime
+#   build   - compiler, CMake, Qt, PCRE2, OpenSSL, CLI11, UTF8-CPP, GoogleTest, Google Benchmark
+#   checks  - MinGW-w64 for the Windows compile check, clang-format for the format check,
+#             groff and desktop-file-utils for the installed documents' test
+#   package - dpkg-dev (cpack's dependency list) and mmdebstrap (a clean root to install into)
+#   windows - MinGW-w64, GoogleTest's sources, Wine and Xvfb for the Windows platform tests
+#   fuzz    - clang with libFuzzer's runtime
 # Uses apt-get, through sudo when not run as root.
 set -euo pipefail
 
 parts=("$@")
-[ ${#parts[@]} -gt 0 ] || parts=(build checks fuzz)
+[ ${#parts[@]} -gt 0 ] || parts=(build checks package windows fuzz)
 
 packages=()
 for part in "${parts[@]}"; do
@@ -15,11 +18,15 @@ for part in "${parts[@]}"; do
     build)
         packages+=(cmake ninja-build g++ pkg-config
             qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
-            libpcre2-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev) ;;
-    checks) packages+=(g++-mingw-w64-x86-64-posix clang-format) ;;
-    fuzz) packages+=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libssl-dev) ;;
+            libpcre2-dev libssl-dev libcli11-dev libutfcpp-dev
+            libgtest-dev libgmock-dev libbenchmark-dev) ;;
+    checks) packages+=(g++-mingw-w64-x86-64-posix clang-format groff-base desktop-file-utils) ;;
+    package) packages+=(dpkg-dev mmdebstrap) ;;
+    windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64 xvfb xauth) ;;
+    fuzz) packages+=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libssl-dev
+            libutfcpp-dev) ;;
     *)
-        echo "setup: unknown part '$part' (build, checks, fuzz)" >&2
+        echo "setup: unknown part '$part' (build, checks, package, windows, fuzz)" >&2
         exit 2 ;;
     esac
 done

@@ -3,7 +3,7 @@
 # implementation, source model, run files, instrumentation, analysis, start-up) is compiled
 # for Windows with MinGW-w64 as C++20, with warnings as errors, without producing objects.
 # PCRE2 and OpenSSL have no MinGW packages here, so their portable headers are taken from
-# the host (declarations only).
+# the host (declarations only), like the header-only UTF8-CPP.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +21,13 @@ fi
 
 shim="$(mktemp -d)"
 trap 'rm -rf "$shim"' EXIT
+# The version header that the build generates from project(VERSION ...).
+version=$(sed -n 's/^project(Tickscope VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+sed -e "s/@PROJECT_VERSION@/$version/" -e "s/@PROJECT_VERSION_TWEAK@/${version##*.}/" \
+    cmake/tickscope_version.h.in > "$shim/tickscope_version.h"
 ln -s /usr/include/pcre2.h "$shim/pcre2.h"
+ln -s /usr/include/utf8cpp/utf8.h "$shim/utf8.h"
+ln -s /usr/include/utf8cpp/utf8 "$shim/utf8"
 mkdir "$shim/openssl"
 for header in /usr/include/openssl/*.h /usr/include/"$(uname -m)"-linux-gnu/openssl/*.h; do
     if [ -f "$header" ]; then

@@ -51,5 +51,9 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         tickscope::RunAnalyzer(tickscope::platform::HomeFolder());
     };
+    runners.Print = [](const std::string& text) {
+        std::fputs(text.c_str(), stdout);
+        std::fflush(stdout);
+    };
     return tickscope::RunTickscope(parameters, runners);
 }

@@ -1,12 +1,15 @@
 // Time attribution on arbitrary entry streams, compared entry for entry with a plain
 // implementation of the pairing rules over text-keyed tables: the same threads, lines,
 // instruction figures, invocations and per-line results for every thread selection and
-// time mode.
+// time mode; and at the end the same self times, run time, procedure figures and calls as
+// the plain reference of those rules.
 
+#include "../../tests/analysis/profile_reference.h"
 #include "../fuzz_support.h"
 
 #include "analysis/attribution.h"
 #include "analysis/line_figures.h"
+#include "analysis/run_profile.h"
 #include "runfiles/entry_record.h"
 
 #include <algorithm>
@@ -281,13 +284,55 @@ void Compare(const tickscope::RunAnalysis& analysis, const ReferenceAttribution&
     FUZZ_CHECK(keys == reference.Invocations.size(), "invocation keys");
 }
 
-void CompareResults(const tickscope::RunAnalysis& analysis, const ReferenceAttribution& reference,
-                    std::uint8_t checks, std::uint8_t modeByte) {
+void CompareProfile(const tickscope::RunAnalysis& analysis, const tickscope::ProgramInfo& program,
+                    const tickscope::testing::ReferenceProfile& reference,
+                    const tickscope::ThreadChecks& threads) {
+    const tickscope::RunProfile profile = tickscope::ComputeRunProfile(analysis, program, threads);
+    const auto expected = reference.Compute(threads);
+    FUZZ_CHECK(profile.RunNanos == expected.Run, "run time");
+    FUZZ_CHECK(profile.Lines.size() == expected.Lines.size(), "lines with results");
+    auto line = expected.Lines.begin();
+    for (const tickscope::LineProfile& a : profile.Lines) {
+        const auto& [id, b] = *line++;
+        const std::string where = "line " + Text(id);
+        FUZZ_CHECK(a.LineId == id && a.ScopeId == b.ScopeId, where);
+        FUZZ_CHECK(a.Hits == b.Hits && a.TotalNanos == b.Total, where + " hits and total");
+        FUZZ_CHECK(a.ChildNanos == b.Child && a.SelfNanos == b.Self, where + " child and self");
+        FUZZ_CHECK(a.Calls == b.CallsMade, where + " calls made");
+    }
+    FUZZ_CHECK(profile.Procedures.size() == expected.Procedures.size(), "procedures");
+    auto procedure = expected.Procedures.begin();
+    for (const tickscope::ProcedureProfile& a : profile.Procedures) {
+        const auto& [scope, b] = *procedure++;
+        const std::string where = "procedure " + Text(scope);
+        FUZZ_CHECK(a.ScopeId == scope && a.Name == b.Name && a.FirstLineId == b.FirstLineId, where);
+        FUZZ_CHECK(a.Calls == b.Calls, where + " calls");
+        FUZZ_CHECK(a.Hits == b.Hits && a.SelfNanos == b.Self, where + " hits and self");
+        FUZZ_CHECK(a.TotalNanos == b.Total, where + " total");
+    }
+    FUZZ_CHECK(profile.Calls.size() == expected.Calls.size(), "calls");
+    auto call = expected.Calls.begin();
+    for (const tickscope::CallProfile& a : profile.Calls) {
+        const auto& [arc, b] = *call++;
+        FUZZ_CHECK(a.CallerLineId == arc.first && a.CalleeScopeId == arc.second &&
+                       a.Calls == b.Calls && a.InclusiveNanos == b.Inclusive,
+                   "calls from line " + Text(arc.first) + " into " + Text(arc.second));
+    }
+}
+
+tickscope::ThreadChecks ThreadSelection(const tickscope::RunAnalysis& analysis,
+                                        std::uint8_t checks) {
     tickscope::ThreadChecks threads;
     const std::size_t rows = std::min<std::size_t>(analysis.Threads().size(), checks & 7) + 1;
     for (std::size_t p = 0; p < rows; ++p) {
         threads.push_back(((checks >> (p % 8)) & 1) != 0 || (checks & 8));
     }
+    return threads;
+}
+
+void CompareResults(const tickscope::RunAnalysis& analysis, const ReferenceAttribution& reference,
+                    std::uint8_t checks, std::uint8_t modeByte) {
+    const tickscope::ThreadChecks threads = ThreadSelection(analysis, checks);
     const tickscope::TimeMode mode = tickscope::kTimeModes[modeByte & 3];
     const std::string modeName(tickscope::TimeModeName(mode));
     const auto results = tickscope::ComputeLineResults(analysis, threads, mode);
@@ -317,7 +362,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tickscope::LineOfCode& line = lines.emplace_back();
         line.SourceFileId = LineField(input);
         line.LineNumber = LineField(input);
+        // The procedure follows from the place: the main program, procedures 2 and 3, scope
+        // 0, or no instruction at all.
+        const auto place = static_cast<std::uint32_t>(line.SourceFileId) +
+                           static_cast<std::uint32_t>(line.LineNumber);
+        if (place % 5 != 4) {
+            line.AddInstruction(0, 0).ScopeId = static_cast<int>(place % 4);
+        }
     }
+    tickscope::ProgramInfo program;
+    program.LinesOfCode = lines;
+    program.ScopeIds.Set(tickscope::kMainScopeName, tickscope::kMainScopeId);
+    program.ScopeIds.Set("Second", 2);
 
     std::vector<EntryRecord> entries;
     std::int64_t clock = 1000;
@@ -341,17 +397,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     ReferenceAttribution reference;
+    tickscope::testing::ReferenceProfile profile(program);
     tickscope::ResetAttribution(analysis, lines);
     reference.Reset(lines);
     // Compared entry for entry at first, then every 16th entry, and at the end.
     for (std::size_t i = 0; i < entries.size(); ++i) {
         tickscope::AttributeEntry(analysis, entries[i]);
         reference.Attribute(entries[i]);
+        profile.Attribute(entries[i]);
         if (i < 64 || i % 16 == 0) {
             Compare(analysis, reference, rows);
         }
     }
     Compare(analysis, reference, rows);
+    for (const std::uint8_t selection : {checks, static_cast<std::uint8_t>(~checks)}) {
+        CompareProfile(analysis, program, profile, ThreadSelection(analysis, selection));
+    }
     CompareResults(analysis, reference, checks, modeByte);
     CompareResults(analysis, reference, static_cast<std::uint8_t>(~checks),
                    static_cast<std::uint8_t>(modeByte >> 3));

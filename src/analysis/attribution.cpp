@@ -90,6 +90,14 @@ void RunAnalysis::Reset(const std::vector<LineOfCode>& lines) {
         }
     }
     invocationSlots_.assign(static_cast<std::size_t>(lineCount_) + 1, -1);
+    lineProcedures_.assign(static_cast<std::size_t>(lineCount_) + 1, 0);
+    for (std::int32_t index = 0; index < lineCount_; ++index) {
+        const LineOfCode& line = lines[static_cast<std::size_t>(index)];
+        if (!line.Instructions.empty()) {
+            lineProcedures_[static_cast<std::size_t>(index) + 1] =
+                line.Instructions.front().ScopeId;
+        }
+    }
 }
 
 std::int32_t RunAnalysis::ThreadSlot(std::int64_t threadId, bool create) {
@@ -170,6 +178,198 @@ void RunAnalysis::PrepareToAdd(InvocationSet& set) {
     }
 }
 
+namespace {
+
+std::uint64_t OpeningKey(std::int32_t lineNode, std::uint32_t opening) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineNode)) << 32) | opening;
+}
+
+} // namespace
+
+inline RunAnalysis::Parent RunAnalysis::ParentOf(const ThreadState& thread, std::int32_t lineNode) {
+    std::int32_t line = thread.NewestOpen;
+    if (line == lineNode) {
+        line = thread.Lines[static_cast<std::size_t>(lineNode)].OpenPrevious;
+    }
+    if (line < 0) {
+        return {};
+    }
+    return {line, thread.Lines[static_cast<std::size_t>(line)].Opening};
+}
+
+inline void RunAnalysis::Open(ThreadState& thread, std::int32_t lineNode) {
+    LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
+    // Opening a line makes it an invocation of every line open in this thread; it moves to
+    // the end of the opening order.
+    if (thread.Newest != lineNode) {
+        OrderLink& link = thread.Order[static_cast<std::size_t>(lineNode)];
+        if (link.Previous >= 0) {
+            thread.Order[static_cast<std::size_t>(link.Previous)].Next = link.Next;
+        }
+        if (link.Next >= 0) {
+            thread.Order[static_cast<std::size_t>(link.Next)].Previous = link.Previous;
+        }
+        link.Previous = thread.Newest;
+        link.Next = -1;
+        if (thread.Newest >= 0) {
+            thread.Order[static_cast<std::size_t>(thread.Newest)].Next = lineNode;
+        }
+        thread.Newest = lineNode;
+    }
+    state.OpenPrevious = thread.NewestOpen;
+    state.OpenNext = -1;
+    if (thread.NewestOpen >= 0) {
+        thread.Lines[static_cast<std::size_t>(thread.NewestOpen)].OpenNext = lineNode;
+    }
+    thread.NewestOpen = lineNode;
+    if (state.Waiting != 0) {
+        KeepPastOpening(thread, lineNode);
+    }
+    ++state.Opening;
+    state.Open = true;
+}
+
+void RunAnalysis::KeepPastOpening(ThreadState& thread, std::int32_t lineNode) {
+    LineState& line = thread.Lines[static_cast<std::size_t>(lineNode)];
+    std::int32_t index;
+    if (!thread.FreeOpenings.empty()) {
+        index = thread.FreeOpenings.back();
+        thread.FreeOpenings.pop_back();
+    } else {
+        index = static_cast<std::int32_t>(thread.PastOpenings.size());
+        thread.PastOpenings.emplace_back();
+    }
+    PastOpening& past = thread.PastOpenings[static_cast<std::size_t>(index)];
+    past.Waiting = line.Waiting;
+    past.Callees.clear();
+    *thread.PastIndex.Insert(OpeningKey(lineNode, line.Opening)).first = index;
+    line.Waiting = 0;
+}
+
+RunAnalysis::PastOpening* RunAnalysis::FindPastOpening(ThreadState& thread, const Parent& parent) {
+    if (thread.PastIndex.Size() == 0) {
+        return nullptr;
+    }
+    const std::int32_t* index = thread.PastIndex.Find(OpeningKey(parent.Line, parent.Opening));
+    return index == nullptr ? nullptr : &thread.PastOpenings[static_cast<std::size_t>(*index)];
+}
+
+void RunAnalysis::StopWaiting(ThreadState& thread, const Parent& parent) {
+    if (parent.Line < 0) {
+        return;
+    }
+    LineState& line = thread.Lines[static_cast<std::size_t>(parent.Line)];
+    if (line.Opening == parent.Opening) {
+        --line.Waiting;
+        return;
+    }
+    const std::uint64_t key = OpeningKey(parent.Line, parent.Opening);
+    const std::int32_t* found = thread.PastIndex.Find(key);
+    if (found == nullptr) {
+        return;
+    }
+    const std::int32_t index = *found;
+    if (--thread.PastOpenings[static_cast<std::size_t>(index)].Waiting == 0) {
+        thread.PastIndex.Erase(key);
+        thread.FreeOpenings.push_back(index);
+    }
+}
+
+void RunAnalysis::Replace(ThreadState& thread, Parent& waiting, const Parent& parent) {
+    StopWaiting(thread, waiting);
+    if (parent.Line >= 0) {
+        ++thread.Lines[static_cast<std::size_t>(parent.Line)].Waiting;
+    }
+    waiting = parent;
+}
+
+std::int32_t RunAnalysis::AddCallFigures(ThreadState& thread, ThreadNode& node, std::int32_t caller,
+                                         std::int32_t procedure) {
+    LineState& line = thread.Lines[static_cast<std::size_t>(caller)];
+    const auto [index, inserted] = thread.CallIndex.Insert(
+        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(caller)) << 32) |
+        static_cast<std::uint32_t>(procedure));
+    if (inserted) {
+        *index = static_cast<std::int32_t>(node.Calls.size());
+        node.Calls.push_back({line.LineId, procedure, 0, 0});
+        thread.LastOpenings.push_back(0);
+    }
+    line.LastCall = *index;
+    return *index;
+}
+
+inline void RunAnalysis::CountCall(ThreadState& thread, ThreadNode& node, std::int32_t procedure,
+                                   const Parent& parent, std::int64_t duration) {
+    const LineState& caller = thread.Lines[static_cast<std::size_t>(parent.Line)];
+    std::int32_t call = caller.LastCall;
+    if (call < 0 || node.Calls[static_cast<std::size_t>(call)].CalleeScopeId != procedure) {
+        call = AddCallFigures(thread, node, parent.Line, procedure);
+    }
+    CallFigures& figures = node.Calls[static_cast<std::size_t>(call)];
+    figures.InclusiveNanos = WrappingAdd(figures.InclusiveNanos, duration);
+    // A call is one opening of the caller. Whether this one was counted already: for the
+    // latest opening the last one counted tells; an earlier opening that executions still
+    // wait on keeps what was counted after it stopped being the latest.
+    std::uint32_t& last = thread.LastOpenings[static_cast<std::size_t>(call)];
+    bool first = last != parent.Opening;
+    if (caller.Opening == parent.Opening) {
+        if (first && last != 0) {
+            if (PastOpening* past = FindPastOpening(thread, {parent.Line, last})) {
+                past->Callees.push_back(procedure);
+            }
+        }
+        last = parent.Opening;
+    } else if (first) {
+        first = CountPastCall(thread, parent, procedure);
+    }
+    if (first) {
+        figures.Calls = WrappingAdd(figures.Calls, 1);
+    }
+}
+
+bool RunAnalysis::CountPastCall(ThreadState& thread, const Parent& parent, std::int32_t procedure) {
+    PastOpening* past = FindPastOpening(thread, parent);
+    if (past == nullptr) {
+        return true;
+    }
+    std::vector<std::int32_t>& callees = past->Callees;
+    if (std::find(callees.begin(), callees.end(), procedure) != callees.end()) {
+        return false;
+    }
+    callees.push_back(procedure);
+    return true;
+}
+
+inline void RunAnalysis::Count(ThreadState& thread, ThreadNode& node, std::int32_t lineNode,
+                               const Parent& parent, std::int64_t duration) {
+    ThreadLineNode& counted = node.Lines[static_cast<std::size_t>(lineNode)];
+    const std::int32_t procedure = thread.Lines[static_cast<std::size_t>(lineNode)].Procedure;
+    if (parent.Line < 0) {
+        node.RootNanos = WrappingAdd(node.RootNanos, duration);
+        if (procedure != 0) {
+            counted.EnteringNanos = WrappingAdd(counted.EnteringNanos, duration);
+        }
+        return;
+    }
+    LineState& caller = thread.Lines[static_cast<std::size_t>(parent.Line)];
+    ThreadLineNode& callerNode = node.Lines[static_cast<std::size_t>(parent.Line)];
+    callerNode.ChildNanos = WrappingAdd(callerNode.ChildNanos, duration);
+    if (procedure != 0) {
+        const std::int32_t callerProcedure = caller.Procedure;
+        if (callerProcedure != procedure) {
+            counted.EnteringNanos = WrappingAdd(counted.EnteringNanos, duration);
+            if (callerProcedure != 0) {
+                CountCall(thread, node, procedure, parent, duration);
+            }
+        }
+    }
+    if (caller.Opening == parent.Opening) {
+        --caller.Waiting;
+    } else {
+        StopWaiting(thread, parent);
+    }
+}
+
 void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
     const std::int32_t slot = ThreadSlot(entry.ThreadId, true);
     ThreadState& thread = threadStates_[static_cast<std::size_t>(slot)];
@@ -180,34 +380,21 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
         lineNode = static_cast<std::int32_t>(node.Lines.size());
         SetLineNode(thread, lineId, lineNode);
         node.Lines.emplace_back().LineId = lineId;
-        thread.Lines.emplace_back().LineId = lineId;
+        LineState& added = thread.Lines.emplace_back();
+        added.LineId = lineId;
+        added.Procedure = lineProcedures_[static_cast<std::size_t>(lineId)];
+        thread.Order.emplace_back().LineId = lineId;
     }
     LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
-
-    // Opening a line makes it an invocation of every line open in this thread; it moves to
-    // the end of the opening order.
+    const Parent parent = ParentOf(thread, lineNode);
     if (!state.Open) {
-        if (thread.Newest != lineNode) {
-            if (state.Previous >= 0) {
-                thread.Lines[static_cast<std::size_t>(state.Previous)].Next = state.Next;
-            }
-            if (state.Next >= 0) {
-                thread.Lines[static_cast<std::size_t>(state.Next)].Previous = state.Previous;
-            }
-            state.Previous = thread.Newest;
-            state.Next = -1;
-            if (thread.Newest >= 0) {
-                thread.Lines[static_cast<std::size_t>(thread.Newest)].Next = lineNode;
-            }
-            thread.Newest = lineNode;
-        }
-        state.Open = true;
+        Open(thread, lineNode);
     }
 
     std::vector<InstructionFigures>& figures =
         node.Lines[static_cast<std::size_t>(lineNode)].Instructions;
     const std::int32_t instructionNumber = entry.InstructionNumber;
-    std::int32_t instruction = state.LastInstruction;
+    std::int32_t instruction = state.LastInstruction; // below 256: one per instruction number
     if (instruction >= static_cast<std::int32_t>(figures.size()) ||
         figures[static_cast<std::size_t>(instruction)].InstructionNumber != instructionNumber) {
         instruction = -1;
@@ -221,34 +408,42 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
             instruction = static_cast<std::int32_t>(figures.size());
             figures.emplace_back().InstructionNumber = instructionNumber;
         }
-        state.LastInstruction = instruction;
+        state.LastInstruction = static_cast<std::uint8_t>(instruction);
     }
 
+    // A second start before the stop replaces the first one's time and parent.
     const PendingKey key{(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
                              static_cast<std::uint8_t>(entry.InstructionNumber),
                          static_cast<std::uint64_t>(entry.Stackframe)};
     if (state.HasPending && state.PendingInstruction == entry.InstructionNumber &&
         state.PendingStackframe == entry.Stackframe) {
-        state.PendingNanos = entry.Nanos; // a second start before the stop replaces the first
+        state.PendingNanos = entry.Nanos;
+        Replace(thread, state.PendingParent, parent);
         return;
     }
     if (thread.Pending.Size() != 0) {
         if (PendingStart* waiting = thread.Pending.Find(key)) {
             waiting->Nanos = entry.Nanos;
+            Replace(thread, waiting->From, parent);
             return;
         }
+    }
+    if (parent.Line >= 0) {
+        ++thread.Lines[static_cast<std::size_t>(parent.Line)].Waiting;
     }
     if (!state.HasPending) {
         state.HasPending = true;
         state.PendingInstruction = entry.InstructionNumber;
         state.PendingStackframe = entry.Stackframe;
         state.PendingNanos = entry.Nanos;
-        state.PendingFigures = instruction;
+        state.PendingFigures = static_cast<std::uint8_t>(instruction);
+        state.PendingParent = parent;
         return;
     }
     PendingStart& pending = *thread.Pending.Insert(key).first;
     pending.Nanos = entry.Nanos;
     pending.Instruction = instruction;
+    pending.From = parent;
 }
 
 void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
@@ -262,12 +457,12 @@ void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
         PrepareToAdd(set);
     }
     for (std::int32_t i = thread.Newest; i != lineNode && i >= 0 && invocationsComplete_;
-         i = thread.Lines[static_cast<std::size_t>(i)].Previous) {
+         i = thread.Order[static_cast<std::size_t>(i)].Previous) {
         if (++invocationWork_ > invocationAllowance_) {
             invocationsComplete_ = false;
             break;
         }
-        const std::int32_t member = thread.Lines[static_cast<std::size_t>(i)].LineId;
+        const std::int32_t member = thread.Order[static_cast<std::size_t>(i)].LineId;
         bool added;
         if (!set.Bits.empty()) {
             std::uint64_t& word = set.Bits[static_cast<std::size_t>(member) / 64];
@@ -281,7 +476,15 @@ void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
             set.Members.push_back(member);
         }
     }
-    state.Open = false;
+    if (thread.NewestOpen == lineNode) {
+        thread.NewestOpen = state.OpenPrevious; // the usual case: the newest closes first
+    } else {
+        thread.Lines[static_cast<std::size_t>(state.OpenNext)].OpenPrevious = state.OpenPrevious;
+        if (state.OpenPrevious >= 0) {
+            thread.Lines[static_cast<std::size_t>(state.OpenPrevious)].OpenNext = state.OpenNext;
+        }
+    }
+    state.Open = false; // its open neighbours are set again when it opens
 }
 
 void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
@@ -302,10 +505,12 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
     LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
     std::int64_t startNanos = 0;
     std::int32_t figuresIndex = 0;
+    Parent parent;
     if (state.HasPending && state.PendingInstruction == entry.InstructionNumber &&
         state.PendingStackframe == entry.Stackframe) {
         startNanos = state.PendingNanos;
         figuresIndex = state.PendingFigures;
+        parent = state.PendingParent;
         state.HasPending = false;
     } else {
         const PendingStart* pending =
@@ -315,11 +520,12 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
         }
         startNanos = pending->Nanos;
         figuresIndex = pending->Instruction;
+        parent = pending->From;
         thread.Pending.Erase(key);
     }
     const std::int64_t duration = WrappingAbsolute(WrappingSubtract(entry.Nanos, startNanos));
-    InstructionFigures& figures = threads_[static_cast<std::size_t>(slot)]
-                                      .Lines[static_cast<std::size_t>(lineNode)]
+    ThreadNode& node = threads_[static_cast<std::size_t>(slot)];
+    InstructionFigures& figures = node.Lines[static_cast<std::size_t>(lineNode)]
                                       .Instructions[static_cast<std::size_t>(figuresIndex)];
     figures.Hits = WrappingAdd(figures.Hits, 1);
     figures.TotalNanos = WrappingAdd(figures.TotalNanos, duration);
@@ -329,6 +535,7 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
     if (duration > figures.MaxNanos) {
         figures.MaxNanos = duration;
     }
+    Count(thread, node, lineNode, parent, duration);
 }
 
 void RunAnalysis::Attribute(const EntryRecord& entry) {

@@ -17,14 +17,36 @@ struct InstructionFigures {
     std::int64_t MinNanos = 0; // 0: no duration recorded yet
 };
 
+// An execution's parent is the line of its thread that was opened most recently of those
+// open at its start, not counting its own line; it may have none.
 struct ThreadLineNode {
     std::int32_t LineId = 0;
     std::vector<InstructionFigures> Instructions; // in order of first start
+    // Durations of the counted executions whose parent was this line.
+    std::int64_t ChildNanos = 0;
+    // Durations of the counted executions of this line whose parent is not a line of the
+    // same procedure (no parent counts as another procedure); 0 for a line of no procedure.
+    // A procedure's total is the sum of these over its lines.
+    std::int64_t EnteringNanos = 0;
+};
+
+// Calls from one line into one procedure, in one thread: counted executions of the
+// procedure's lines whose parent was that line, the line being of another procedure.
+struct CallFigures {
+    std::int32_t CallerLineId = 0;
+    std::int32_t CalleeScopeId = 0;
+    // Openings of the caller line that were the parent of at least one of them: the
+    // statement x = Foo(1) + Foo(2) calls Foo once.
+    std::int64_t Calls = 0;
+    std::int64_t InclusiveNanos = 0; // their durations
 };
 
 struct ThreadNode {
     std::int32_t ThreadId = 0;         // low 32 bits of the entry's thread id
     std::vector<ThreadLineNode> Lines; // in order of first start in this thread
+    // Durations of the counted executions without a parent: the thread's run time.
+    std::int64_t RootNanos = 0;
+    std::vector<CallFigures> Calls; // in order of the first counted call
 };
 
 // The attribution result of one loaded run: per-thread, per-line, per-instruction figures
@@ -41,6 +63,13 @@ class RunAnalysis {
     bool InvocationsComplete() const { return invocationsComplete_; }
     // Number of lines of code the line ids were taken from (ids run from 1 to this).
     std::int32_t LineCount() const { return lineCount_; }
+    // The procedure of a line: the scope id of its first instruction; 0 (no procedure) for
+    // scope 0, a line without instructions, line id 0 and ids out of range.
+    std::int32_t ProcedureOf(std::int32_t lineId) const {
+        return lineId > 0 && lineId <= lineCount_
+                   ? lineProcedures_[static_cast<std::size_t>(lineId)]
+                   : 0;
+    }
 
     // Memory that flat lookup arrays (per thread and per invocation set) may take from the
     // next reset on; beyond it hash tables are used. Results are the same either way.
@@ -60,20 +89,42 @@ class RunAnalysis {
 
     // Per 64-bit thread: the lines it started, which of them are open, and the executions
     // waiting for their stop. Lines are kept in a list ordered by their latest opening, so
-    // the lines started while a line was open are exactly those opened after it.
-    struct LineState {
+    // the lines started while a line was open are exactly those opened after it; the open
+    // ones are also linked in that order among themselves, and the newest of them is the
+    // parent of the next start.
+    struct Parent {
+        std::int32_t Line = -1; // line node, -1 for no parent
+        // Which opening of that line, counted from 1 (after 2^32 openings of one line the
+        // count starts again: calls are told apart by these 32 bits).
+        std::uint32_t Opening = 0;
+    };
+    // The place of a line in the opening order, apart from the rest for a fast walk.
+    struct OrderLink {
         std::int32_t LineId = 0;
-        bool Open = false;
-        std::int32_t Previous = -1; // neighbours in opening order
+        std::int32_t Previous = -1;
         std::int32_t Next = -1;
-        std::int32_t LastInstruction = 0; // index of the instruction figures used last
-        // One waiting execution of this line is kept here; further ones with other keys
-        // wait in the thread's table. A key is in one of the two places, never in both.
+    };
+    // One cache line per line of a thread.
+    struct alignas(64) LineState {
+        std::int32_t LineId = 0;
+        std::int32_t Procedure = 0;     // scope id, 0 for none
+        std::int32_t OpenPrevious = -1; // neighbours among the open lines
+        std::int32_t OpenNext = -1;
+        // The latest opening, and how many executions that started with it as their parent
+        // are neither counted nor replaced by a second start yet.
+        std::uint32_t Opening = 0;
+        std::uint32_t Waiting = 0;
+        std::int32_t LastCall = -1; // the call figures this line counted last
+        bool Open = false;
         bool HasPending = false;
         std::int8_t PendingInstruction = 0;
-        std::int32_t PendingFigures = 0; // index into the line node's instructions
+        std::uint8_t LastInstruction = 0; // index of the instruction figures used last
+        // One waiting execution of this line is kept here; further ones with other keys
+        // wait in the thread's table. A key is in one of the two places, never in both.
+        std::uint8_t PendingFigures = 0; // index into the line node's instructions
         std::int64_t PendingStackframe = 0;
         std::int64_t PendingNanos = 0;
+        Parent PendingParent;
     };
     struct PendingKey {
         std::uint64_t LineAndInstruction = 0;
@@ -88,6 +139,14 @@ class RunAnalysis {
     struct PendingStart {
         std::int64_t Nanos = 0;
         std::int32_t Instruction = 0;
+        Parent From;
+    };
+    // An earlier opening of a line that executions still wait on after the line opened
+    // again, with the procedures counted as called from it since then. (Before then a call
+    // figures' LastOpening tells.) Only out-of-order stops leave such openings.
+    struct PastOpening {
+        std::uint32_t Waiting = 0;
+        std::vector<std::int32_t> Callees;
     };
     struct ThreadState {
         std::int64_t ThreadId = 0;
@@ -96,8 +155,18 @@ class RunAnalysis {
         std::vector<std::int32_t> DenseLineNodes;
         FlatHashMap<std::uint32_t, std::int32_t, IntegerHasher> LineNodes;
         std::vector<LineState> Lines; // parallel to the node's Lines
+        std::vector<OrderLink> Order; // parallel to the node's Lines
         std::int32_t Newest = -1;     // last line of the opening order
+        std::int32_t NewestOpen = -1; // last open line of the opening order
         FlatHashMap<PendingKey, PendingStart, PendingKeyHasher> Pending;
+        // (caller line node, callee scope id) -> index of the call figures, and per call
+        // figures the latest opening of the caller that was counted as a call.
+        FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> CallIndex;
+        std::vector<std::uint32_t> LastOpenings; // parallel to the node's Calls
+        // (line node, opening) -> index into PastOpenings; free entries in FreeOpenings.
+        FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> PastIndex;
+        std::vector<PastOpening> PastOpenings;
+        std::vector<std::int32_t> FreeOpenings;
     };
     // Members are deduplicated through a bitmap by LineId while the budget for flat
     // tables lasts, through a hash set beyond it.
@@ -116,6 +185,19 @@ class RunAnalysis {
     static std::int32_t FindLineNode(const ThreadState& thread, std::int32_t lineId);
     static void SetLineNode(ThreadState& thread, std::int32_t lineId, std::int32_t lineNode);
     void Close(ThreadState& thread, std::int32_t lineNode);
+    static Parent ParentOf(const ThreadState& thread, std::int32_t lineNode);
+    static void Open(ThreadState& thread, std::int32_t lineNode);
+    static void KeepPastOpening(ThreadState& thread, std::int32_t lineNode);
+    static PastOpening* FindPastOpening(ThreadState& thread, const Parent& parent);
+    static void StopWaiting(ThreadState& thread, const Parent& parent);
+    static void Replace(ThreadState& thread, Parent& waiting, const Parent& parent);
+    static void Count(ThreadState& thread, ThreadNode& node, std::int32_t lineNode,
+                      const Parent& parent, std::int64_t duration);
+    static void CountCall(ThreadState& thread, ThreadNode& node, std::int32_t procedure,
+                          const Parent& parent, std::int64_t duration);
+    static std::int32_t AddCallFigures(ThreadState& thread, ThreadNode& node, std::int32_t caller,
+                                       std::int32_t procedure);
+    static bool CountPastCall(ThreadState& thread, const Parent& parent, std::int32_t procedure);
     InvocationSet& InvocationsFor(std::int32_t lineId);
     void PrepareToAdd(InvocationSet& set);
 
@@ -138,6 +220,8 @@ class RunAnalysis {
     std::vector<std::int32_t> invocationSlots_ = std::vector<std::int32_t>(1, -1);
     std::vector<InvocationSet> invocations_;
     std::int32_t lineCount_ = 0;
+    // By LineId: the procedure (scope id) of the line, 0 for none.
+    std::vector<std::int32_t> lineProcedures_ = std::vector<std::int32_t>(1, 0);
 };
 
 // Empties the result and the tables, and maps the source file id and line number of every

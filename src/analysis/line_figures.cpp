@@ -20,6 +20,8 @@ std::vector<LineFigures> SumLineFigures(const RunAnalysis& analysis, const Threa
             }
             LineFigures& sum = sums[static_cast<std::size_t>(node.LineId)];
             sum.LineId = node.LineId;
+            sum.ChildNanos = WrappingAdd(sum.ChildNanos, node.ChildNanos);
+            sum.EnteringNanos = WrappingAdd(sum.EnteringNanos, node.EnteringNanos);
             for (const InstructionFigures& figures : node.Instructions) {
                 sum.Hits = WrappingAdd(sum.Hits, figures.Hits);
                 sum.TotalNanos = WrappingAdd(sum.TotalNanos, figures.TotalNanos);

@@ -14,8 +14,10 @@ struct LineFigures {
     std::int32_t LineId = 0;
     std::int64_t Hits = 0;
     std::int64_t TotalNanos = 0;
-    std::int64_t MaxSum = 0; // sum of the instructions' longest executions
-    std::int64_t MinSum = 0; // sum of their shortest executions
+    std::int64_t MaxSum = 0;        // sum of the instructions' longest executions
+    std::int64_t MinSum = 0;        // sum of their shortest executions
+    std::int64_t ChildNanos = 0;    // see ThreadLineNode
+    std::int64_t EnteringNanos = 0; // see ThreadLineNode
 };
 
 // Every line that a checked thread started (even if no execution completed), in ascending

@@ -1,5 +1,6 @@
 #include "analysis/run_loading.h"
 
+#include "analysis/id_names.h"
 #include "platform/platform.h"
 #include "runfiles/entry_log_reader.h"
 #include "runfiles/program_info_reader.h"
@@ -9,7 +10,6 @@
 #include <cmath>
 #include <cstdint>
 #include <exception>
-#include <unordered_map>
 
 namespace tickscope {
 
@@ -48,10 +48,7 @@ class ProgressThrottle {
 // The scope of each thread's first line: the first name of that line's first instruction's
 // scope in the table's order.
 std::vector<ThreadInfo> NameThreads(const ProgramInfo& program, const RunAnalysis& analysis) {
-    std::unordered_map<int, const std::string*> scopeNames; // scope id -> first name
-    for (const auto& [name, id] : program.ScopeIds) {
-        scopeNames.try_emplace(id, &name);
-    }
+    const IdNames names(program);
     std::vector<ThreadInfo> threads;
     threads.reserve(analysis.Threads().size());
     for (const ThreadNode& thread : analysis.Threads()) {
@@ -64,10 +61,7 @@ std::vector<ThreadInfo> NameThreads(const ProgramInfo& program, const RunAnalysi
         if (lineId >= 1 && static_cast<std::size_t>(lineId) <= program.LinesOfCode.size()) {
             const LineOfCode& line = program.LinesOfCode[static_cast<std::size_t>(lineId - 1)];
             if (!line.Instructions.empty()) {
-                const auto it = scopeNames.find(line.Instructions.front().ScopeId);
-                if (it != scopeNames.end()) {
-                    info.Scope = *it->second;
-                }
+                info.Scope = names.ScopeName(line.Instructions.front().ScopeId);
             }
         }
     }

@@ -109,7 +109,16 @@ std::optional<std::string> RealPath(const std::string& path) {
     if (length == 0 || length >= sizeof(buffer)) {
         return std::nullopt;
     }
-    return std::string(buffer, length);
+    // The system names the file in its long-path form, "\\?\C:\..." or
+    // "\\?\UNC\server\share\...": give the plain form that every other path has.
+    std::string real(buffer, length);
+    if (real.rfind("\\\\?\\UNC\\", 0) == 0) {
+        return "\\\\" + real.substr(8);
+    }
+    if (real.rfind("\\\\?\\", 0) == 0) {
+        return real.substr(4);
+    }
+    return real;
 }
 
 std::optional<std::vector<std::string>> ListFolder(const std::string& folder,

@@ -17,7 +17,7 @@ class Requesters {
     virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
     // Message with an OK button; returns when dismissed.
     virtual void ShowMessage(const std::string& title, const std::string& text) = 0;
-    // Text input; the empty text when cancelled.
+    // Text input, as UTF-8 (a terminal's bytes as typed); the empty text when cancelled.
     virtual std::string AskText(const std::string& title, const std::string& prompt,
                                 const std::string& defaultText) = 0;
 };

@@ -20,7 +20,10 @@ int RegisterProcedure(IdTable& scopeIds, const std::string& name) {
     const int id = static_cast<int>(scopeIds.Size()) + 1;
     std::string key = name;
     while (scopeIds.Contains(key)) {
-        key += "#" + std::to_string(id);
+        // Appended piece by piece: GCC 12 at -O3 takes `key += "#" + ...` for an overlapping
+        // copy (a false -Wrestrict).
+        key += '#';
+        key += std::to_string(id);
     }
     scopeIds.Set(key, id);
     return id;

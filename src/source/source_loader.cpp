@@ -143,6 +143,7 @@ class SourceLoad {
         details_.Failure = "the program " + what + " " + where;
         files_.clear();
         lines_ = {};
+        readBytes_ = {};
         program_.LinesOfCode = {};
     }
 
@@ -202,9 +203,17 @@ class SourceLoad {
         std::string realPath =
             platform::RealPath(resolved.PathToOpen).value_or(resolved.PathToOpen);
         // A file already being read further up would include itself without end.
-        if (!openRealPaths_.insert(realPath).second) {
+        if (openRealPaths_.count(realPath) != 0) {
             return;
         }
+        if (!files_.empty() && ++inclusions_ > limits_.MaxInclusions) {
+            const OpenFile& file = files_.back();
+            Stop("takes in files more than " + std::to_string(limits_.MaxInclusions) + " times",
+                 "at " + FileNameOf(file.RealPath) + " line " + std::to_string(file.LineNumber) +
+                     ", " + WhileReading(file));
+            return;
+        }
+        openRealPaths_.insert(realPath);
         const int fileId = static_cast<int>(program_.SourceFileIds.Size()) + 1;
         program_.SourceFileIds.Set(KeyForNewFile(resolved.PathToOpen, fileId), fileId);
         std::string folder = PathPart(resolved.PathToOpen);
@@ -273,12 +282,6 @@ class SourceLoad {
         // that file could be read.
         file.IncludePath = resolved.IncludePath;
         if (included.Bytes) {
-            if (++inclusions_ > limits_.MaxInclusions) {
-                Stop("takes in files more than " + std::to_string(limits_.MaxInclusions) + " times",
-                     "at " + FileNameOf(file.RealPath) + " line " +
-                         std::to_string(file.LineNumber) + ", " + WhileReading(file));
-                return;
-            }
             Push(std::move(resolved), included.Bytes,
                  FileNameOf(file.RealPath) + " line " + std::to_string(file.LineNumber));
         }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,14 +30,22 @@ bool DetectProbesForX86();
 // The same with the window-title lookup passed in; it is asked only for a non-zero handle.
 bool DetectProbesForX86(const std::function<std::string(std::int64_t)>& windowTitle);
 
-// The two modes, filled by the tool's entry; tests pass their own.
+// "--help" or "--version" as the only parameter: the text to print instead of running a
+// mode (no source file is named so, and the IDE never passes them alone). Nothing for any
+// other parameters, which keep the choice of mode as it is.
+std::optional<std::string> InformationRequested(const std::vector<std::string>& parameters);
+
+// The two modes, filled by the tool's entry; tests pass their own. `Print` writes the help
+// or the version text.
 struct ModeRunners {
     std::function<void(const StartupState&)> Build;
     std::function<void(const StartupState&)> Analysis;
+    std::function<void(const std::string&)> Print;
 };
 
-// Runs start-up with the program parameters (without the program name), runs exactly one
-// mode and returns the process exit code, which is always 0.
+// Runs start-up with the program parameters (without the program name): prints the help or
+// the version text when that alone is asked for, or runs exactly one mode; returns the
+// process exit code, which is always 0.
 int RunTickscope(const std::vector<std::string>& parameters, const ModeRunners& runners);
 
 } // namespace tickscope

@@ -69,6 +69,8 @@ bool AnalyzerSession::Open(const std::string& homeFolder) {
     window_->ShowCombo(kProgramCombo);
     window_->FillModeCombo();
     window_->CreateActionsMenu();
+    window_->CreateReportMenu();
+    window_->CreateRunMenu();
     window_->AddShortcuts();
     window_->DisableReportButton();
 

@@ -12,8 +12,7 @@ class Canvas {
   public:
     explicit Canvas(BirdsViewPicture& picture) : picture_(picture) {}
 
-    // Reads a pixel; points outside the picture read the nearest pixel inside it, so a
-    // band that is cut off at the bottom still sees what is drawn of it.
+    // Reads a pixel; points outside the picture read the nearest pixel inside it.
     Rgb Point(int x, int y) const {
         x = std::clamp(x, 0, picture_.Width - 1);
         y = std::clamp(y, 0, picture_.Height - 1);
@@ -73,7 +72,13 @@ void DrawBirdsView(BirdsViewPicture& picture, const std::vector<RowHeat>& rows, 
     const int halfWidth = picture.Width / 2;
     float y = 0.0f;
     for (const RowHeat& row : rows) {
-        const int top = static_cast<int>(std::floor(static_cast<double>(y) + 0.5));
+        int top = static_cast<int>(std::floor(static_cast<double>(y) + 0.5));
+        // With more than two rows per pixel (848 rows in 424 pixels) the last rows round to
+        // the first pixel below the picture and would never be seen: their band sits on the
+        // bottom edge instead.
+        if (top >= picture.Height) {
+            top = picture.Height - band;
+        }
         DrawHeat(canvas, row.Hits, 5, 0, top, halfWidth, band);
         DrawHeat(canvas, row.Time, halfWidth + 5, halfWidth, top, halfWidth, band);
         y += bandHeight;

@@ -25,7 +25,7 @@ struct BirdsViewPicture {
 // Draws the bird's view of the report into `picture` (resized to width x height, its buffer
 // reused): grey background; one band per row, the hottest row of a band wins; the left half
 // from the hits heat, the right half from the time heat. Rows without heat leave the band
-// as it is.
+// as it is. Every band lies inside the picture.
 void DrawBirdsView(BirdsViewPicture& picture, const std::vector<RowHeat>& rows, int width,
                    int height);
 BirdsViewPicture DrawBirdsView(const std::vector<RowHeat>& rows, int width, int height);

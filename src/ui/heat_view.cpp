@@ -30,6 +30,7 @@ void HeatView::RefreshReport() {
         TimeModeOf(lists.ModeCombo), {settings_.MaxHitsForFullRed, settings_.MaxTimeForFullRed});
     ShowReportFigures(lists.ReportList, figures);
     heats_ = RowHeats(figures);
+    toolTipFigures_.reset();
     window_.List(kReportList)->Refresh();
     DrawBirdsView();
 }
@@ -51,6 +52,13 @@ void HeatView::DrawBirdsView() {
         image->clear();
     }
     image->setGeometry(place);
+}
+
+std::string HeatView::ReportToolTip(std::size_t row) {
+    if (!toolTipFigures_) {
+        toolTipFigures_ = SumLineFigures(run_.Analysis, ThreadChecksOf(window_.Lists().ThreadList));
+    }
+    return ReportRowToolTip(run_, *toolTipFigures_, row);
 }
 
 void HeatView::ScrollFromBirdsView(int mouseY) {

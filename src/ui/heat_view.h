@@ -1,9 +1,12 @@
 #pragma once
 
+#include "analysis/line_figures.h"
 #include "analysis/loaded_run.h"
 #include "ui/birds_view.h"
 #include "ui/report_commands.h"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <QImage>
@@ -29,9 +32,15 @@ class HeatView {
     // BirdsView_Helper.
     void DrawBirdsView();
     // The report's rows were listed anew: none has heat until the next refresh.
-    void ForgetHeats() { heats_.clear(); }
+    void ForgetHeats() {
+        heats_.clear();
+        toolTipFigures_.reset();
+    }
     // Scrolls the report to the row under a click at `mouseY` (main window coordinates).
     void ScrollFromBirdsView(int mouseY);
+
+    // The tooltip of a report row: its path, line, hits and time in every mode.
+    std::string ReportToolTip(std::size_t row);
 
     const BirdsViewPicture& Picture() const { return picture_; }
 
@@ -41,6 +50,9 @@ class HeatView {
     const LoadedRun& run_;
     std::vector<RowHeat> heats_; // of the rows as last refreshed
     BirdsViewPicture picture_;   // its buffer is reused from one drawing to the next
+    // The figures of the lines for the checked threads, summed when a tooltip first asks
+    // after a refresh.
+    std::optional<std::vector<LineFigures>> toolTipFigures_;
 };
 
 } // namespace tickscope

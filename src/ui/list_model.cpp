@@ -63,6 +63,8 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         return ToColour(cell->TextColour);
     case Qt::BackgroundRole:
         return ToColour(cell->Background);
+    case Qt::ToolTipRole:
+        return ToolTip(static_cast<std::size_t>(index.row()));
     case Qt::CheckStateRole:
         if (data_.HasCheckBoxes && index.column() == 0) {
             return data_.Rows[static_cast<std::size_t>(index.row())].Checked ? Qt::Checked
@@ -72,6 +74,15 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     default:
         return {};
     }
+}
+
+QVariant ListModel::ToolTip(std::size_t row) const {
+    const std::string text = toolTips_ ? toolTips_(row) : std::string();
+    if (text.empty()) {
+        return {};
+    }
+    // As rich text that keeps the lines and spaces, so that no "<" of a path is read as a tag.
+    return QString("<p style='white-space:pre'>%1</p>").arg(ToQt(text).toHtmlEscaped());
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {

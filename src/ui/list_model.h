@@ -4,6 +4,9 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+#include <string>
+
 namespace tickscope {
 
 // A Qt table model over the rows of one list control. The rows belong to the analysis;
@@ -16,6 +19,11 @@ class ListModel : public QAbstractTableModel {
 
     ListData& Data() { return data_; }
     const ListData& Data() const { return data_; }
+
+    // Where the tooltip of a row comes from (the same for every cell of the row); an empty
+    // text shows none. Without a source the rows have no tooltips.
+    using ToolTipSource = std::function<std::string(std::size_t row)>;
+    void SetToolTips(ToolTipSource source) { toolTips_ = std::move(source); }
 
     // Publishes the current rows: one dataChanged over everything when the row count is
     // unchanged (selection and scrolling survive), a model reset otherwise. True on a reset.
@@ -35,8 +43,10 @@ class ListModel : public QAbstractTableModel {
 
   private:
     const ListCell* Cell(const QModelIndex& index) const;
+    QVariant ToolTip(std::size_t row) const;
 
     ListData& data_;
+    ToolTipSource toolTips_;
     // Rows and columns as last published; the view sees only these, so rows the analysis
     // adds or removes between two refreshes are never read half-way.
     int shownRows_ = 0;

@@ -3,7 +3,9 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 namespace tickscope {
@@ -94,6 +96,23 @@ void ListView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         UseRowHeightOf(font());
     }
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && Data().FirstSelectedRow() >= 0) {
+        event->accept();
+        emit EnterPressed();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void ListView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    QScrollBar* sideways = horizontalScrollBar();
+    const int x = sideways->value();
+    QTableView::scrollTo(index, hint);
+    sideways->setValue(x);
 }
 
 int ListView::ColumnWidth(int column) const {

@@ -28,14 +28,21 @@ class ListView : public QTableView {
     void ScrollToRow(int row);
     int ColumnWidth(int column) const;
 
+    // Scrolls vertically only: the list moves sideways by its scroll bar alone, so a click
+    // on a wide cell or a row selected by a command keeps the columns in place.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
   signals:
     // The user changed the selection or a check box.
     void Changed();
     // The user clicked a row (with the left button).
     void LeftClicked();
+    // The user pressed Enter (or Return) while a row was selected.
+    void EnterPressed();
 
   protected:
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void UseRowHeightOf(const QFont& font); // one line of text per row

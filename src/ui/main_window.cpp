@@ -67,14 +67,23 @@ MainWindow::MainWindow(AnalyzerLists& lists) : QWidget(nullptr), lists_(lists) {
     });
     ListView* report = AddList(kReportList, lists_.ReportList, true, {280, 35, 490, 480});
     report->setShowGrid(true);
-    AddList(kSourceFileList, lists_.SourceFileList, false, {20, 170, 245, 100});
+    // The three controls above the columns follow a column border while it is dragged.
+    connect(report->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this] { AlignColumnButtons(); });
+    ListView* sourceFiles =
+        AddList(kSourceFileList, lists_.SourceFileList, false, {20, 170, 245, 100});
+    // Long paths lose their middle: the file names of one project stay apart.
+    sourceFiles->setTextElideMode(Qt::ElideMiddle);
     AddList(kThreadList, lists_.ThreadList, false, {20, 310, 245, 130});
     AddFrame(kRunsFrame, "Tickscoped Runs", {10, 10, 265, 130});
     AddFrame(kSourceFilesFrame, "Source Files", {10, 150, 265, 130});
     AddFrame(kThreadsFrame, "Threads", {10, 290, 265, 160});
     AddFrame(kActionsFrame, "Actions", {10, 460, 265, 55});
     AddCombo(kProgramCombo, {20, 30, 245, 20});
-    AddList(kRunList, lists_.RunList, false, {20, 55, 245, 75});
+    ListView* runs = AddList(kRunList, lists_.RunList, false, {20, 55, 245, 75});
+    // Enter on a run loads it, as a click does.
+    connect(runs, &ListView::EnterPressed, this,
+            [this] { Post(AnalyzerEvent::Control(kRunList, ControlEventType::LeftClick)); });
     AddButton(kReportButton, "Report", {20, 485, 60, 20});
     AddButton(kActionsButton, "...", {281, 15, 21, 20});
     AddButton(kRefreshButton, "Refresh", {86, 485, 54, 20});
@@ -171,6 +180,43 @@ void MainWindow::CreateActionsMenu() {
     }
 }
 
+void MainWindow::CreateReportMenu() {
+    reportMenu_ = new QMenu(this);
+    reportMenu_->setObjectName("ReportMenu");
+    reportMenu_->setProperty("menuId", int{kReportMenu});
+    QAction* hotSpots = reportMenu_->addAction("Hot spots\tF4");
+    hotSpots->setData(int{kHotSpotsCommand});
+    connect(hotSpots, &QAction::triggered, this,
+            [this] { Post(AnalyzerEvent::Menu(kHotSpotsCommand)); });
+    ListView* report = List(kReportList);
+    report->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(report, &QWidget::customContextMenuRequested, this, [this, report](const QPoint& at) {
+        reportMenu_->popup(report->viewport()->mapToGlobal(at));
+    });
+}
+
+void MainWindow::CreateRunMenu() {
+    runMenu_ = new QMenu(this);
+    runMenu_->setObjectName("RunMenu");
+    runMenu_->setProperty("menuId", int{kRunMenu});
+    QAction* compare = runMenu_->addAction("Compare with\u2026");
+    compare->setData(int{kCompareCommand});
+    connect(compare, &QAction::triggered, this,
+            [this] { Post(AnalyzerEvent::Menu(kCompareCommand)); });
+    connect(runMenu_, &QMenu::aboutToHide, this,
+            [this] { Post(AnalyzerEvent::Menu(kRunMenuClosed)); });
+    ListView* runs = List(kRunList);
+    runs->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(runs, &QWidget::customContextMenuRequested, this, [this, runs](const QPoint& at) {
+        const QModelIndex index = runs->indexAt(at);
+        if (!index.isValid()) {
+            return; // below the last run
+        }
+        menuRunRow_ = index.row();
+        runMenu_->popup(runs->viewport()->mapToGlobal(at));
+    });
+}
+
 void MainWindow::AddShortcuts() {
     auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
     find->setObjectName("FindCommand");
@@ -179,6 +225,10 @@ void MainWindow::AddShortcuts() {
     next->setObjectName("FindNextCommand");
     connect(next, &QShortcut::activated, this,
             [this] { Post(AnalyzerEvent::Menu(kFindNextCommand)); });
+    auto* hotSpots = new QShortcut(QKeySequence(Qt::Key_F4), this);
+    hotSpots->setObjectName("HotSpotsCommand");
+    connect(hotSpots, &QShortcut::activated, this,
+            [this] { Post(AnalyzerEvent::Menu(kHotSpotsCommand)); });
 }
 
 void MainWindow::DisableReportButton() {

@@ -58,6 +58,10 @@ class MainWindow : public QWidget {
     void HideBirdsViewHelper();
     void FillModeCombo();
     void CreateActionsMenu();
+    // The report's context menu: the hot spots.
+    void CreateReportMenu();
+    // The run list's context menu on a run: the comparison with the loaded run.
+    void CreateRunMenu();
     void AddShortcuts();
     void DisableReportButton();
 
@@ -68,6 +72,10 @@ class MainWindow : public QWidget {
     QPushButton* Button(int id) const;
     BirdsViewLabel* BirdsViewImage() const { return birdsView_; }
     QMenu* ActionsMenu() const { return actionsMenu_; }
+    QMenu* ReportMenu() const { return reportMenu_; }
+    QMenu* RunMenu() const { return runMenu_; }
+    // The row of the run list the run menu was last opened on, -1 before.
+    int MenuRunRow() const { return menuRunRow_; }
     AnalyzerLists& Lists() { return lists_; }
 
     // Shows a drop-down list's entries and selection as its ComboData holds them.
@@ -94,6 +102,9 @@ class MainWindow : public QWidget {
     std::map<int, QPointer<QWidget>> controls_;
     BirdsViewLabel* birdsView_ = nullptr;
     QMenu* actionsMenu_ = nullptr;
+    QMenu* reportMenu_ = nullptr;
+    QMenu* runMenu_ = nullptr;
+    int menuRunRow_ = -1;
 };
 
 } // namespace tickscope

@@ -1,17 +1,12 @@
 #include "ui/qt_requesters.h"
 
+#include "ui/qt_text.h"
+
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QString>
 
 namespace tickscope {
-
-namespace {
-// Texts are single-byte; Latin-1 maps every byte to one character and back.
-QString ToQt(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-} // namespace
 
 bool QtRequesters::AskYesNo(const std::string& title, const std::string& text) {
     return QMessageBox::question(parent_, ToQt(title), ToQt(text),
@@ -30,8 +25,7 @@ std::string QtRequesters::AskText(const std::string& title, const std::string& p
     if (!ok) {
         return {};
     }
-    const QByteArray bytes = answer.toLatin1();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return FromQt(answer);
 }
 
 } // namespace tickscope

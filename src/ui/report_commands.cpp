@@ -1,5 +1,6 @@
 #include "ui/report_commands.h"
 
+#include "source/text_encoding.h"
 #include "source/text_utils.h"
 
 #include <algorithm>
@@ -34,10 +35,16 @@ int ShowMatch(ListData& report, int row, Requesters& requesters, const char* mis
 }
 } // namespace
 
+bool CodeContains(const std::string& code, const std::string& lowerText) {
+    // The code as the window shows it (see ToQt), without a copy where it is valid UTF-8.
+    return IsValidUtf8(code) ? ContainsIgnoringAsciiCase(code, lowerText)
+                             : ContainsIgnoringAsciiCase(Windows1252ToUtf8(code), lowerText);
+}
+
 int FindInCode(const ListData& report, const std::string& lowerText, int startRow) {
     for (std::size_t row = static_cast<std::size_t>(std::max(startRow, 0));
          row < report.Rows.size(); ++row) {
-        if (ContainsIgnoringAsciiCase(report.CellText(row, kCodeColumn), lowerText)) {
+        if (CodeContains(report.CellText(row, kCodeColumn), lowerText)) {
             return static_cast<int>(row);
         }
     }

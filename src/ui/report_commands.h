@@ -25,10 +25,15 @@ struct AnalyzerSettings {
     std::int32_t MaxTimeForFullRed = 0;
 };
 
-// First row from `startRow` on whose code cell, lower-cased, contains `lowerText`; -1 if none.
+// Whether a code cell, read as the window shows it (UTF-8 where its bytes are valid UTF-8,
+// Windows-1252 otherwise) and with A-Z lower-cased, contains `lowerText` (UTF-8, lower case).
+bool CodeContains(const std::string& code, const std::string& lowerText);
+
+// First row from `startRow` on whose code cell contains `lowerText` (CodeContains); -1 if
+// none.
 int FindInCode(const ListData& report, const std::string& lowerText, int startRow);
 
-// Asks for a text and marks the first matching row of the report yellow, selecting it.
+// Asks for a text (UTF-8) and marks the first matching row of the report yellow, selecting it.
 // Returns the selected row, or -1 when the selection was left alone.
 int FindCommand(ListData& report, FindState& state, Requesters& requesters);
 // Continues the last search after its last match; after a miss it starts again at row 0.
@@ -42,6 +47,11 @@ std::string ThresholdCaption(std::int32_t value);
 std::int32_t AskThreshold(Requesters& requesters, const std::string& prompt);
 inline constexpr const char* kMaxHitsPrompt = "Enter max-hits for full-red:";
 inline constexpr const char* kMaxTimePrompt = "Enter max-time for full-red:";
+
+// What "Compare with..." says when no run is loaded to compare with.
+inline constexpr const char* kCompareWithoutRunMessage =
+    "Load a run first: Compare with... sets the run it is opened on (old) against the loaded "
+    "run (new).";
 
 // Where the three controls above the report go: the hits button over the "Hits" column,
 // the mode list and the time button each over half of the "Time (ms)" column.

@@ -2,6 +2,7 @@
 
 #include "ui/report_colours.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tickscope {
@@ -122,6 +123,54 @@ void ShowReportFigures(ListData& reportList, const ReportFigures& figures) {
         }
         MarkProcedure(row.Cells[kCodeColumn]);
     }
+}
+
+std::string SourceFileToolTip(const LoadedRun& run, std::size_t row) {
+    const auto& files = run.Program.SourceFileIds.Entries();
+    return row < files.size() ? files[row].first : std::string();
+}
+
+std::string ThreadToolTip(const LoadedRun& run, std::size_t row) {
+    if (row >= run.Threads.size()) {
+        return {};
+    }
+    const ThreadInfo& thread = run.Threads[row];
+    std::string text = "Thread " + std::to_string(thread.ThreadId);
+    if (!thread.Scope.empty()) {
+        text += "\n" + thread.Scope;
+    }
+    return text;
+}
+
+std::string ReportRowToolTip(const LoadedRun& run, const std::vector<LineFigures>& figures,
+                             std::size_t row) {
+    const auto& lines = run.Program.LinesOfCode;
+    if (row >= lines.size()) {
+        return {};
+    }
+    const LineOfCode& line = lines[row];
+    std::string text;
+    for (const auto& [path, id] : run.Program.SourceFileIds) {
+        if (id == line.SourceFileId) {
+            text = path + "\n";
+            break;
+        }
+    }
+    text +=
+        "File " + std::to_string(line.SourceFileId) + ", line " + std::to_string(line.LineNumber);
+    const auto lineId = static_cast<std::int32_t>(row + 1);
+    const auto found = std::lower_bound(
+        figures.begin(), figures.end(), lineId,
+        [](const LineFigures& figure, std::int32_t id) { return figure.LineId < id; });
+    if (found == figures.end() || found->LineId != lineId) {
+        return text + "\nNot run by the checked threads";
+    }
+    text += "\nHits: " + std::to_string(found->Hits);
+    for (const TimeMode mode : kTimeModes) {
+        text += "\nTime (ms) " + std::string(TimeModeName(mode)) + ": " +
+                FormatMilliseconds(TimeStatistic(*found, mode));
+    }
+    return text;
 }
 
 std::vector<RowHeat> RowHeats(const ReportFigures& figures) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/check_sets.h"
+#include "analysis/line_figures.h"
 #include "analysis/loaded_run.h"
 #include "analysis/report_figures.h"
 #include "analysis/run_catalogue.h"
@@ -39,6 +40,15 @@ TimeMode TimeModeOf(const ComboData& modeCombo);
 // for lines without results or unchecked, heat for checked lines with results, procedure
 // starts and ends marked in the Code column, whose background (the Find mark) is kept.
 void ShowReportFigures(ListData& reportList, const ReportFigures& figures);
+
+// Tooltips from the loaded run, for the rows ShowLoadedRun listed (empty for other rows): a
+// source file's whole path; a thread's whole id and its scope; and for a report row the
+// line's file path and number, its hits and its time in every mode for the checked threads
+// (`figures`: SumLineFigures for them, ascending LineId).
+std::string SourceFileToolTip(const LoadedRun& run, std::size_t row);
+std::string ThreadToolTip(const LoadedRun& run, std::size_t row);
+std::string ReportRowToolTip(const LoadedRun& run, const std::vector<LineFigures>& figures,
+                             std::size_t row);
 
 // The heat of every row, for the bird's view.
 std::vector<RowHeat> RowHeats(const ReportFigures& figures);

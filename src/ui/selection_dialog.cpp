@@ -76,13 +76,16 @@ SelectionDialog::SelectionDialog(const SelectionRequest& request, QWidget* paren
     resize(kWidth, kHeight);
     PlaceOverParent(parent);
 
-    connect(list_, &QAbstractItemView::doubleClicked, this, [this] {
+    // A double-click on a row, or Enter while a row is selected, chooses it.
+    const auto choose = [this] {
         const int row = rows_.FirstSelectedRow();
         if (row >= 0) {
             answer_ = static_cast<std::size_t>(row);
             accept();
         }
-    });
+    };
+    connect(list_, &QAbstractItemView::doubleClicked, this, choose);
+    connect(list_, &ListView::EnterPressed, this, choose);
 }
 
 SelectionDialog::~SelectionDialog() {

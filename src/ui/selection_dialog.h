@@ -30,7 +30,8 @@ struct SelectionRequest {
 // source file (id, path) or thread (id, scope).
 SelectionRequest RequestFor(ChoiceKind kind, const std::vector<ChoiceRow>& rows);
 
-// A small modal tool window with a prompt and a list; a double-click on a row chooses it.
+// A small modal tool window with a prompt and a list; a double-click on a row, or Enter on
+// the selected row, chooses it.
 class SelectionDialog : public QDialog {
     Q_OBJECT
   public:
@@ -60,7 +61,7 @@ class SelectionDialog : public QDialog {
     QStatusBar* statusBar_ = nullptr;
 };
 
-// Shows the dialog until a row is double-clicked or the dialog is closed and returns the
+// Shows the dialog until a row is chosen or the dialog is closed and returns the
 // chosen row's index (nothing without a choice). The dialog is modal: the other windows of
 // the application receive no input while it is open.
 std::optional<std::size_t> SelectFromList(const SelectionRequest& request, QWidget* parent);

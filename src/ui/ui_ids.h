@@ -3,9 +3,14 @@
 namespace tickscope {
 
 // Windows of the analyzer.
-enum WindowId { kMainWindowId = 1, kProgressWindowId = 2 };
+enum WindowId {
+    kMainWindowId = 1,
+    kProgressWindowId = 2,
+    kHotSpotsWindowId = 3,
+    kComparisonWindowId = 4,
+};
 
-// Controls of the main window and of the progress window.
+// Controls of the main window, of the progress window and of the tool windows.
 enum ControlId {
     kBirdsViewImage = 1,
     kReportList = 2,
@@ -25,14 +30,25 @@ enum ControlId {
     kTimeScaleButton = 16,
     kHitsScaleButton = 17,
     kProgressImage = 18,
+    kHotSpotLineList = 19,
+    kHotSpotProcedureList = 20,
+    kComparisonLineList = 21,
+    kComparisonProcedureList = 22,
 };
 
-// The popup menu of check actions (its items are in action_menu.h) and the two keyboard
-// shortcuts, which arrive as menu events.
+// The popup menu of check actions (its items are in action_menu.h) and the keyboard
+// shortcuts, which arrive as menu events; the hot spots command also comes from the report's
+// context menu, the comparison command from the run list's, which also tells when it closes
+// (a right click selects a run without loading it).
 enum MenuId {
     kActionsMenu = 1000,
     kFindCommand = 2000,
     kFindNextCommand = 2001,
+    kHotSpotsCommand = 2002,
+    kCompareCommand = 2003,
+    kRunMenuClosed = 2004,
+    kReportMenu = 3000,
+    kRunMenu = 3001,
 };
 
 // One event of the analyzer's loop.

@@ -3,6 +3,9 @@
 #include "analysis/attribution.h"
 #include "analysis/attribution_fixtures.h"
 #include "analysis/line_figures.h"
+#include "analysis/profile_reference.h"
+#include "analysis/run_profile.h"
+#include "common/statements.h"
 
 #include <gtest/gtest.h>
 
@@ -310,6 +313,81 @@ TEST(AttributionReferenceTest, RandomStreamsGiveTheSameFiguresAsTheReference) {
             }
             EXPECT_EQ(ComputeLineResults(analysis, threads, mode), reference.Results(threads, mode))
                 << "mode " << TimeModeName(mode);
+        }
+    }
+}
+
+// The random lines with procedures: the main program, three procedures (one with two
+// names, one with none), declarative lines (scope 0) and lines without instructions.
+ProgramInfo RandomProgram(std::mt19937_64& random) {
+    ProgramInfo program;
+    program.LinesOfCode = RandomLines(random);
+    for (LineOfCode& line : program.LinesOfCode) {
+        const int scope = static_cast<int>(random() % 6);
+        if (scope < 5) {
+            testing::AddStatement(line, line.Code, scope);
+        }
+    }
+    program.ScopeIds.Set(kMainScopeName, kMainScopeId);
+    program.ScopeIds.Set("Alpha", 2);
+    program.ScopeIds.Set("Beta", 3);
+    program.ScopeIds.Set("BetaAgain", 3);
+    return program;
+}
+
+void ExpectSameProfile(const RunProfile& actual,
+                       const testing::ReferenceProfile::Figures& expected) {
+    EXPECT_EQ(actual.RunNanos, expected.Run);
+    ASSERT_EQ(actual.Lines.size(), expected.Lines.size());
+    auto line = expected.Lines.begin();
+    for (const LineProfile& a : actual.Lines) {
+        const auto& [id, b] = *line++;
+        EXPECT_EQ(
+            std::tie(a.LineId, a.ScopeId, a.Hits, a.TotalNanos, a.ChildNanos, a.SelfNanos, a.Calls),
+            std::tie(id, b.ScopeId, b.Hits, b.Total, b.Child, b.Self, b.CallsMade))
+            << "line " << id;
+    }
+    ASSERT_EQ(actual.Procedures.size(), expected.Procedures.size());
+    auto procedure = expected.Procedures.begin();
+    for (const ProcedureProfile& a : actual.Procedures) {
+        const auto& [scope, b] = *procedure++;
+        EXPECT_EQ(
+            std::tie(a.ScopeId, a.Name, a.FirstLineId, a.Calls, a.Hits, a.SelfNanos, a.TotalNanos),
+            std::tie(scope, b.Name, b.FirstLineId, b.Calls, b.Hits, b.Self, b.Total))
+            << "procedure " << scope;
+    }
+    ASSERT_EQ(actual.Calls.size(), expected.Calls.size());
+    auto call = expected.Calls.begin();
+    for (const CallProfile& a : actual.Calls) {
+        const auto& [arc, b] = *call++;
+        EXPECT_EQ(std::tie(a.CallerLineId, a.CalleeScopeId, a.Calls, a.InclusiveNanos),
+                  std::tie(arc.first, arc.second, b.Calls, b.Inclusive))
+            << "calls from line " << arc.first << " into scope " << arc.second;
+    }
+}
+
+TEST(AttributionReferenceTest, RandomStreamsGiveTheSameProfileAsTheReference) {
+    for (std::uint64_t seed = 1; seed <= 60; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937_64 random(seed);
+        const ProgramInfo program = RandomProgram(random);
+        testing::ReferenceProfile reference(program);
+        RunAnalysis analysis;
+        // Flat arrays or hash tables for the lines of the threads.
+        analysis.SetFlatTableBudget(seed % 2 == 0 ? std::size_t{64} << 20 : 0);
+        ResetAttribution(analysis, program.LinesOfCode);
+        for (const EntryRecord& e : RandomStream(random, 300 + static_cast<int>(seed) * 40)) {
+            reference.Attribute(e);
+            AttributeEntry(analysis, e);
+        }
+        for (int selection = 0; selection < 3; ++selection) {
+            ThreadChecks threads(analysis.Threads().size(), true);
+            for (std::size_t p = 0; selection > 0 && p < threads.size(); ++p) {
+                threads[p] = random() % 3 != 0;
+            }
+            SCOPED_TRACE("selection " + std::to_string(selection));
+            ExpectSameProfile(ComputeRunProfile(analysis, program, threads),
+                              reference.Compute(threads));
         }
     }
 }

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,10 @@ TEST(ReportOutputTest, FieldsAreEscaped) {
         {"tab\t", "tab\t", "\"tab\\t\""},
         {std::string("nul\0x", 5), std::string("nul\0x", 5), "\"nul\\u0000x\""},
         {"\x01\x1F\x7F", "\x01\x1F\x7F", "\"\\u0001\\u001f\\u007f\""},
-        {"caf\xE9 \xFF\x80", "caf\xE9 \xFF\x80", "\"caf\\u00e9 \\u00ff\\u0080\""},
+        // JSON is UTF-8: valid UTF-8 as it is, other text read as Windows-1252.
+        {"caf\xE9 \xFF\x80", "caf\xE9 \xFF\x80", "\"caf\xC3\xA9 \xC3\xBF\xE2\x82\xAC\""},
+        {"\xC3\xA9t\xC3\xA9\x7F", "\xC3\xA9t\xC3\xA9\x7F", "\"\xC3\xA9t\xC3\xA9\\u007f\""},
+        {"f\xFCr\r", "\"f\xFCr\r\"", "\"f\xC3\xBCr\\r\""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CsvField(c.Text), c.Csv) << c.Text;
@@ -140,7 +144,8 @@ TEST_P(ReportCsvTest, PrintsEveryLineWithItsFiguresAndHeat) {
     args.push_back("csv");
     const ProcessResult result = Run(args);
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
-    std::string expected = "file,line,hits,time_ms,hits_heat,time_heat,code\n";
+    std::string expected =
+        "file,line,hits,time_ms,hits_heat,time_heat,code,self_ms,self_percent,file_path\n";
     for (const auto& record : c.Records) {
         expected += record + "\n";
     }
@@ -148,50 +153,68 @@ TEST_P(ReportCsvTest, PrintsEveryLineWithItsFiguresAndHeat) {
     EXPECT_EQ(result.Err, "");
 }
 
-const std::string kFoo = "1,1,,,,,Procedure Foo()";
-const std::string kEnd = "1,3,,,,,EndProcedure";
-const std::string kLast = "1,7,,,,,End";
+// The columns after the code: self time and its percent of the run time, the file's path.
+// Both threads: run time 1000 + 70 + 10 ns; line 2 has no child time, line 5 has line 2's
+// 400 ns of thread 100 as its child time.
+const std::string kPath = ",C:\\src\\demo.pb";
+const std::string kNone = ",," + kPath;
+const std::string kFoo = "1,1,,,,,Procedure Foo()" + kNone;
+const std::string kEnd = "1,3,,,,,EndProcedure" + kNone;
+const std::string kLast = "1,7,,,,,End" + kNone;
 const std::string kString = "\"s$ = \"\"caf\xE9\x01\"\"\"";
+const std::string kSelf2 = ",0.00047,43.52" + kPath;
+const std::string kSelf5 = ",0.0006,55.56" + kPath;
+const std::string kSelf6 = ",0.00001,0.93" + kPath;
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, ReportCsvTest,
-    ::testing::Values(CsvCase{"AllThreadsTotal",
-                              {},
-                              {kFoo, "1,2,3,0.00047,255,120,\"x = Val(\"\"1,2\"\")\"", kEnd,
-                               "1,5,1,0.001,85,255,Foo()", "1,6,1,0.00001,85,3," + kString, kLast}},
-                      CsvCase{"Average",
-                              {"--mode", "avg"},
-                              {kFoo, "1,2,3,0.000156,255,40,\"x = Val(\"\"1,2\"\")\"", kEnd,
-                               "1,5,1,0.001,85,255,Foo()", "1,6,1,0.00001,85,3," + kString, kLast}},
-                      CsvCase{"MaximumSummedOverThreads",
-                              {"--mode=max"},
-                              {kFoo, "1,2,3,0.00037,255,94,\"x = Val(\"\"1,2\"\")\"", kEnd,
-                               "1,5,1,0.001,85,255,Foo()", "1,6,1,0.00001,85,3," + kString, kLast}},
-                      CsvCase{"MinimumSummedOverThreads",
-                              {"--mode", "min"},
-                              {kFoo, "1,2,3,0.00017,255,43,\"x = Val(\"\"1,2\"\")\"", kEnd,
-                               "1,5,1,0.001,85,255,Foo()", "1,6,1,0.00001,85,3," + kString, kLast}},
-                      CsvCase{"SecondThreadOnly",
-                              {"--threads", "200"},
-                              {kFoo, "1,2,1,0.00007,255,255,\"x = Val(\"\"1,2\"\")\"", kEnd,
-                               "1,5,,,,,Foo()", "1,6,1,0.00001,255,36," + kString, kLast}},
-                      CsvCase{"BothThreadsListed",
-                              {"--threads", "200,100"},
-                              {kFoo, "1,2,3,0.00047,255,120,\"x = Val(\"\"1,2\"\")\"", kEnd,
-                               "1,5,1,0.001,85,255,Foo()", "1,6,1,0.00001,85,3," + kString, kLast}},
-                      CsvCase{"HitsThreshold",
-                              {"--max-hits", "6"},
-                              {kFoo, "1,2,3,0.00047,128,120,\"x = Val(\"\"1,2\"\")\"", kEnd,
-                               "1,5,1,0.001,42,255,Foo()", "1,6,1,0.00001,42,3," + kString, kLast}},
-                      CsvCase{"TimeThresholdOneMillisecond",
-                              {"--max-time", "1"},
-                              {kFoo, "1,2,3,0.00047,255,0,\"x = Val(\"\"1,2\"\")\"", kEnd,
-                               "1,5,1,0.001,85,0,Foo()", "1,6,1,0.00001,85,0," + kString, kLast}},
-                      CsvCase{"ThresholdReadLikeTheCommand",
-                              {"--max-hits", "  $6xyz", "--max-time", "none"},
-                              {kFoo, "1,2,3,0.00047,128,120,\"x = Val(\"\"1,2\"\")\"", kEnd,
-                               "1,5,1,0.001,42,255,Foo()", "1,6,1,0.00001,42,3," + kString,
-                               kLast}}),
+    ::testing::Values(
+        CsvCase{"AllThreadsTotal",
+                {},
+                {kFoo, "1,2,3,0.00047,255,120,\"x = Val(\"\"1,2\"\")\"" + kSelf2, kEnd,
+                 "1,5,1,0.001,85,255,Foo()" + kSelf5, "1,6,1,0.00001,85,3," + kString + kSelf6,
+                 kLast}},
+        CsvCase{"Average",
+                {"--mode", "avg"},
+                {kFoo, "1,2,3,0.000156,255,40,\"x = Val(\"\"1,2\"\")\"" + kSelf2, kEnd,
+                 "1,5,1,0.001,85,255,Foo()" + kSelf5, "1,6,1,0.00001,85,3," + kString + kSelf6,
+                 kLast}},
+        CsvCase{"MaximumSummedOverThreads",
+                {"--mode=max"},
+                {kFoo, "1,2,3,0.00037,255,94,\"x = Val(\"\"1,2\"\")\"" + kSelf2, kEnd,
+                 "1,5,1,0.001,85,255,Foo()" + kSelf5, "1,6,1,0.00001,85,3," + kString + kSelf6,
+                 kLast}},
+        CsvCase{"MinimumSummedOverThreads",
+                {"--mode", "min"},
+                {kFoo, "1,2,3,0.00017,255,43,\"x = Val(\"\"1,2\"\")\"" + kSelf2, kEnd,
+                 "1,5,1,0.001,85,255,Foo()" + kSelf5, "1,6,1,0.00001,85,3," + kString + kSelf6,
+                 kLast}},
+        CsvCase{"SecondThreadOnly",
+                {"--threads", "200"},
+                // Run time 70 + 10 ns.
+                {kFoo, "1,2,1,0.00007,255,255,\"x = Val(\"\"1,2\"\")\",0.00007,87.50" + kPath, kEnd,
+                 "1,5,,,,,Foo()" + kNone,
+                 "1,6,1,0.00001,255,36," + kString + ",0.00001,12.50" + kPath, kLast}},
+        CsvCase{"BothThreadsListed",
+                {"--threads", "200,100"},
+                {kFoo, "1,2,3,0.00047,255,120,\"x = Val(\"\"1,2\"\")\"" + kSelf2, kEnd,
+                 "1,5,1,0.001,85,255,Foo()" + kSelf5, "1,6,1,0.00001,85,3," + kString + kSelf6,
+                 kLast}},
+        CsvCase{"HitsThreshold",
+                {"--max-hits", "6"},
+                {kFoo, "1,2,3,0.00047,128,120,\"x = Val(\"\"1,2\"\")\"" + kSelf2, kEnd,
+                 "1,5,1,0.001,42,255,Foo()" + kSelf5, "1,6,1,0.00001,42,3," + kString + kSelf6,
+                 kLast}},
+        CsvCase{"TimeThresholdOneMillisecond",
+                {"--max-time", "1"},
+                {kFoo, "1,2,3,0.00047,255,0,\"x = Val(\"\"1,2\"\")\"" + kSelf2, kEnd,
+                 "1,5,1,0.001,85,0,Foo()" + kSelf5, "1,6,1,0.00001,85,0," + kString + kSelf6,
+                 kLast}},
+        CsvCase{"ThresholdReadLikeTheCommand",
+                {"--max-hits", "  $6xyz", "--max-time", "none"},
+                {kFoo, "1,2,3,0.00047,128,120,\"x = Val(\"\"1,2\"\")\"" + kSelf2, kEnd,
+                 "1,5,1,0.001,42,255,Foo()" + kSelf5, "1,6,1,0.00001,42,3," + kString + kSelf6,
+                 kLast}}),
     [](const auto& info) { return info.param.Name; });
 
 TEST_F(ReportToolTest, ListsThreadsWithTheirScopes) {
@@ -203,18 +226,28 @@ TEST_F(ReportToolTest, ListsThreadsWithTheirScopes) {
 TEST_F(ReportToolTest, JsonHoldsLinesAndThreads) {
     const ProcessResult result = Run({"--format", "json", "--threads", "100"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    // Thread 100 alone: a run time of 1000 ns, 400 of them in Foo's line 2.
     const std::vector<std::string> expectedParts = {
+        "{\n  \"format_version\": 2,\n",
         "\"program\": \"C:\\\\src\\\\demo.pb\"",
         "\"started\": \"2013/05/17-09:41:07\"",
         "\"mode\": \"all\"",
+        "\"run_ms\": 0.001,",
         "{\"id\": 100, \"scope\": \"***main***\", \"checked\": true}",
         "{\"id\": 200, \"scope\": \"Foo\", \"checked\": false}",
         "{\"file\": 1, \"line\": 1, \"hits\": null, \"time_ms\": null, \"hits_heat\": null, "
-        "\"time_heat\": null, \"code\": \"Procedure Foo()\"}",
+        "\"time_heat\": null, \"code\": \"Procedure Foo()\", \"self_ms\": null, "
+        "\"self_percent\": null, \"file_path\": \"C:\\\\src\\\\demo.pb\"}",
         "{\"file\": 1, \"line\": 2, \"hits\": 2, \"time_ms\": 0.0004, \"hits_heat\": 255, "
-        "\"time_heat\": 102, \"code\": \"x = Val(\\\"1,2\\\")\"}",
+        "\"time_heat\": 102, \"code\": \"x = Val(\\\"1,2\\\")\", \"self_ms\": 0.0004, "
+        "\"self_percent\": 40.00, \"file_path\": \"C:\\\\src\\\\demo.pb\"}",
         "{\"file\": 1, \"line\": 6, \"hits\": null, \"time_ms\": null, \"hits_heat\": null, "
-        "\"time_heat\": null, \"code\": \"s$ = \\\"caf\\u00e9\\u0001\\\"\"}",
+        "\"time_heat\": null, \"code\": \"s$ = \\\"caf\xC3\xA9\\u0001\\\"\", \"self_ms\": null",
+        "\"procedures\": [\n    {\"procedure\": \"***main***\", \"scope\": 1, \"calls\": 0, "
+        "\"hits\": 1, \"self_ms\": 0.0006, \"total_ms\": 0.001, \"self_percent\": 60.00, "
+        "\"total_percent\": 100.00},\n    {\"procedure\": \"Foo\", \"scope\": 2, \"calls\": 1, "
+        "\"hits\": 2, \"self_ms\": 0.0004, \"total_ms\": 0.0004, \"self_percent\": 40.00, "
+        "\"total_percent\": 40.00}\n  ]\n}\n",
     };
     for (const auto& part : expectedParts) {
         EXPECT_NE(result.Out.find(part), std::string::npos) << part << "\n" << result.Out;
@@ -222,6 +255,107 @@ TEST_F(ReportToolTest, JsonHoldsLinesAndThreads) {
     EXPECT_EQ(result.Out.front(), '{');
     EXPECT_EQ(result.Out.substr(result.Out.size() - 2), "}\n");
 }
+
+// Tables by procedure, ranked and cut rows. With both threads the run time is 1080 ns: the
+// main program's lines 5 (1000 ns, 400 of them in Foo) and 6 (10 ns), and thread 200's run
+// of Foo's line 2 (70 ns). Foo is called once, by line 5's one execution.
+struct LayoutCase {
+    std::string Name;
+    std::vector<std::string> Args;
+    std::vector<std::string> InOrder; // parts of the output, in this order
+    std::vector<std::string> Lacks;   // parts that must not be there
+};
+
+void PrintTo(const LayoutCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class ReportLayoutTest : public ReportToolTest, public ::testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(ReportLayoutTest, ShowsTheRowsInTheirOrder) {
+    const LayoutCase& c = GetParam();
+    const ProcessResult result = Run(c.Args);
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(result.Err, "");
+    std::size_t at = 0;
+    for (const std::string& part : c.InOrder) {
+        const std::size_t found = result.Out.find(part, at);
+        ASSERT_NE(found, std::string::npos) << "missing, or out of order: " << part << "\n"
+                                            << result.Out;
+        at = found + part.size();
+    }
+    for (const std::string& part : c.Lacks) {
+        EXPECT_EQ(result.Out.find(part), std::string::npos) << part << "\n" << result.Out;
+    }
+}
+
+const std::string kMainCsv = "***main***,0,0.00061,0.00101,56.48,93.52\n";
+const std::string kFooCsv = "Foo,1,0.00047,0.00047,43.52,43.52\n";
+const std::string kProcedureHeader =
+    "procedure,calls,self_ms,total_ms,self_percent,total_percent\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ReportLayoutTest,
+    ::testing::Values(
+        LayoutCase{"ProceduresAsCsv",
+                   {"--by", "procedure", "--format", "csv", "--mode", "max"},
+                   {kProcedureHeader + kMainCsv + kFooCsv},
+                   {}},
+        LayoutCase{"ProceduresOfOneThread",
+                   {"--by=procedure", "--format=csv", "--threads", "200"},
+                   {kProcedureHeader + "***main***,0,0.00001,0.00001,12.50,12.50\n" +
+                    "Foo,0,0.00007,0.00007,87.50,87.50\n"},
+                   {}},
+        LayoutCase{"TopProcedureByTotal",
+                   {"--by", "procedure", "--format", "csv", "--top", "1"},
+                   {kProcedureHeader + kMainCsv},
+                   {"Foo"}},
+        LayoutCase{"TopProcedureByCalls",
+                   {"--by", "procedure", "--format", "csv", "--top", "1", "--sort", "calls"},
+                   {kProcedureHeader + kFooCsv},
+                   {"***main***"}},
+        LayoutCase{"ProceduresAsText",
+                   {"--by", "procedure", "--sort", "self"},
+                   {"Run time: 0.00108 ms\n\n",
+                    "Procedure   Calls  Hits  Self (ms)  Self %  Total (ms)  Total %\n",
+                    "***main***      0     2    0.00061   56.48     0.00101    93.52\n",
+                    "Foo             1     3    0.00047   43.52     0.00047    43.52\n"},
+                   {"Files:", "Top "}},
+        LayoutCase{"LinesAsTextWithFilesAndSelfTime",
+                   {},
+                   {"Run time: 0.00108 ms\n\nFiles:\n  1  C:\\src\\demo.pb\n\n",
+                    "File  Line  Hits  Time (ms)  Self (ms)  Self %  Heat        Code\n",
+                    "   1     2     3    0.00047    0.00047   43.52",
+                    "   1     5     1      0.001     0.0006   55.56  ##########  Foo()\n",
+                    "Top 3 by time:"},
+                   {}},
+        LayoutCase{"LinesSortedBySelfTime",
+                   {"--sort", "self"},
+                   {"Foo()\n", "x = Val", "s$ =", "Procedure Foo()\n", "EndProcedure\n", "End\n"},
+                   {"Top 3 by time:"}},
+        LayoutCase{"LinesSortedByHits",
+                   {"--sort", "hits", "--mode", "avg"},
+                   {"x = Val", "Foo()\n", "s$ ="},
+                   {}},
+        LayoutCase{"TopLinesByTimeInTheirRank",
+                   {"--top", "2"},
+                   {"Foo()\n", "x = Val"},
+                   {"s$ =", "Procedure Foo()", "Top "}},
+        LayoutCase{"TopLineByCallsMade",
+                   {"--top", "1", "--sort", "calls", "--format", "csv"},
+                   {"self_ms,self_percent,file_path\n1,5,1,0.001,85,255,Foo(),0.0006,55.56,"},
+                   {"x = Val", "\n1,6,"}},
+        LayoutCase{"TopLinesKeepTheReportOrderInCsv",
+                   {"--top", "2", "--format", "csv"},
+                   {"\n1,2,3,", "\n1,5,1,"},
+                   {"\n1,6,", "\n1,1,"}},
+        LayoutCase{"TopCutsBothJsonTables",
+                   {"--top", "1", "--format", "json", "--sort", "self"},
+                   {"\"lines\": [\n    {\"file\": 1, \"line\": 5,",
+                    "}\n  ],\n  \"procedures\": [\n", "{\"procedure\": \"***main***\"",
+                    "}\n  ]\n}\n"},
+                   {"\"line\": 2,", "{\"procedure\": \"Foo\""}}),
+    [](const auto& info) { return info.param.Name; });
 
 TEST_F(ReportToolTest, TextShowsTheHottestLinesFirstInTheSummary) {
     const ProcessResult result = Run({});

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -14,12 +15,27 @@ namespace tickscope::testing {
 class TempFolder {
   public:
     TempFolder() {
+#ifdef _WIN32
+        // No mkdtemp: a random name, taken only when the folder did not exist yet.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto candidate = std::filesystem::temp_directory_path() /
+                                   ("tickscope-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                path_ = candidate;
+            }
+        }
+        if (path_.empty()) {
+            std::abort();
+        }
+#else
         std::string pattern =
             (std::filesystem::temp_directory_path() / "tickscope-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             std::abort();
         }
         path_ = pattern;
+#endif
     }
     ~TempFolder() {
         std::error_code ignored;
@@ -30,10 +46,16 @@ class TempFolder {
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& Path() const {
+        return path_;
+    }
     // Path of a file in the folder, as text with a trailing separator for folders.
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    std::string Folder() const { return path_.string() + "/"; }
+    std::string File(const std::string& name) const {
+        return (path_ / name).string();
+    }
+    std::string Folder() const {
+        return path_.string() + static_cast<char>(std::filesystem::path::preferred_separator);
+    }
 
     // Writes bytes to a file in the folder (creating sub-folders) and returns its path.
     std::string Write(const std::string& name, const std::string& bytes) const {

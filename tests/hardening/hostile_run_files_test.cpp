@@ -12,6 +12,7 @@
 #include "analysis/run_catalogue.h"
 #include "analysis/run_loading.h"
 #include "common/report_tool.h"
+#include "common/statements.h"
 #include "common/temp_folder.h"
 #include "hardening/run_file_helpers.h"
 #include "runfiles/run_information.h"
@@ -296,7 +297,7 @@ TEST(HostileRunFiles, FilesThatAreNoRegularFilesAreNeverWaitedOn) {
         EXPECT_EQ(report.ExitCode, std::string(c.Tkr) == "run" ? 0 : 2) << report.Err;
         if (std::string(c.Tkr) == "run") {
             // The program is there, the log gave no entries.
-            EXPECT_NE(report.Out.find("1,1,,,,,x = 1\n"), std::string::npos) << report.Out;
+            EXPECT_NE(report.Out.find("\n1,1,,,,,x = 1,,,"), std::string::npos) << report.Out;
         }
         EXPECT_EQ(Checksums(home.Path()), before);
     }
@@ -377,6 +378,9 @@ TEST(HostileRunFiles, ControlBytesReachTheTerminalOnlyVisibly) {
     line.SourceFileId = 1;
     line.LineNumber = 1;
     line.Code = "x = 1 ; \x1b[2J\x7f\x9b";
+    testing::AddStatement(line, line.Code, 1);
+    run.Program.SourceFileIds.Set("C:\\\x1b[31mred.pb", 1);
+    run.Program.ScopeIds.Set("Main\x1b[5m", 1);
     ResetAttribution(run.Analysis, run.Program.LinesOfCode);
     AttributeEntry(run.Analysis, {1, 0, 1, 1, 1, kStartEntry, 0});
     AttributeEntry(run.Analysis, {1, 0, 1, 1, 1, kStopEntry, 500});
@@ -384,9 +388,16 @@ TEST(HostileRunFiles, ControlBytesReachTheTerminalOnlyVisibly) {
     const ThreadChecks threads(1, true);
     const ReportFigures figures =
         ComputeReportFigures(run.Analysis, threads, LineChecks(1, true), TimeMode::All, {});
-    const RunReport report{run, threads, figures, {}, "/runs/a\x1b[31m.tkr"};
+    const RunProfile profile = ComputeRunProfile(run.Analysis, run.Program, threads);
+    const RunReport report{run, threads, figures, profile, {}, "/runs/a\x1b[31m.tkr"};
+    RunReport procedures = report;
+    procedures.Layout.Table = ReportTable::Procedures;
 
     const std::string text = TextReport(report);
+    EXPECT_NE(text.find("  1  C:\\^[[31mred.pb\n"), std::string::npos) << text;
+    const std::string procedureText = TextReport(procedures);
+    EXPECT_EQ(procedureText.find('\x1b'), std::string::npos);
+    EXPECT_NE(procedureText.find("Main^[[5m"), std::string::npos) << procedureText;
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
     EXPECT_EQ(text.find('\x07'), std::string::npos);
     EXPECT_EQ(text.find('\x7f'), std::string::npos);

@@ -46,16 +46,17 @@ class BuildProcessTest : public ::testing::Test {
     // Runs the tool with the answer on standard input; returns its exit status. `before`
     // runs in the same shell first (a limit), `environment` adds variables.
     int Run(const std::string& answer, const std::string& before = {},
-            const std::string& environment = {}, bool build = true) {
+            const std::string& environment = {}, bool build = true,
+            const std::string& parameters = {}) {
         const std::string answerFile = io_.Write("answer.txt", answer);
         const std::string command =
             (before.empty() ? std::string() : before + "; ") +
             "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u PB_TOOL_MainWindow TMPDIR=" +
             Quoted(temp_.Path().string()) + " HOME=" + Quoted(home_.Path().string()) + " " +
             environment + " " + Quoted(TICKSCOPE_BINARY) +
-            (build ? " " + Quoted(main_) + " " + Quoted(Target()) : std::string()) + " < " +
-            Quoted(answerFile) + " > " + Quoted(io_.File("stdout.txt")) + " 2> " +
-            Quoted(io_.File("stderr.txt"));
+            (build ? " " + Quoted(main_) + " " + Quoted(Target()) : std::string()) + " " +
+            parameters + " < " + Quoted(answerFile) + " > " + Quoted(io_.File("stdout.txt")) +
+            " 2> " + Quoted(io_.File("stderr.txt"));
         const int status = std::system(("(" + command + ")").c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
@@ -67,6 +68,18 @@ class BuildProcessTest : public ::testing::Test {
     std::string main_;
     std::map<std::string, std::string> sourcesBefore_;
 };
+
+TEST_F(BuildProcessTest, HelpAndVersionPrintWithoutADisplayAndWriteNothing) {
+    for (const std::string option : {"--help", "--version"}) {
+        ASSERT_EQ(Run("", {}, {}, false, option), 0) << option;
+        const std::string out = ReadFileBytes(io_.File("stdout.txt"));
+        EXPECT_EQ(out.rfind(option == "--help" ? "usage: tickscope" : "tickscope 1.", 0), 0u)
+            << out;
+        EXPECT_EQ(Err(), "") << option;
+    }
+    EXPECT_TRUE(Snapshot(temp_.Path()).empty());
+    EXPECT_TRUE(Snapshot(home_.Path()).empty());
+}
 
 TEST_F(BuildProcessTest, NoWritesNothing) {
     ASSERT_EQ(Run("n\n"), 0);

@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include "common/temp_folder.h"
+#include "platform_portable_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -120,39 +121,6 @@ TEST(PlatformFileSize, SizesAndFailures) {
     EXPECT_EQ(platform::FileSize(folder.File("five") + std::string("\0", 1)), -1);
 }
 
-TEST(PlatformWriteFileAtomically, WritesExactBytesAndLeavesNoTemporaryFile) {
-    TempFolder folder;
-    const std::string path = folder.File("target.pb");
-    const std::string contents[] = {
-        std::string("line 1\r\nline 2\n\0\xFF end", 20),
-        "",
-        std::string(3 << 20, 'x'),
-        "short",
-    };
-    for (const std::string& content : contents) {
-        ASSERT_TRUE(platform::WriteFileAtomically(path, content));
-        EXPECT_EQ(ReadFileBytes(path), content);
-        EXPECT_EQ(platform::ListFolder(folder.Folder(), "").value(),
-                  std::vector<std::string>{"target.pb"});
-    }
-}
-
-TEST(PlatformWriteFileAtomically, FailsSafelyOnUnwritableOrUnnamablePaths) {
-    TempFolder folder;
-    EXPECT_FALSE(platform::WriteFileAtomically("", "x"));
-    EXPECT_FALSE(platform::WriteFileAtomically(folder.File("missing/target.pb"), "x"));
-    const std::string existing = folder.Write("keep.pb", "original");
-    EXPECT_FALSE(platform::WriteFileAtomically(existing + std::string("\0", 1), "changed"));
-    EXPECT_EQ(ReadFileBytes(existing), "original");
-
-    // The rename onto a folder fails after the temporary file is written: it must go.
-    folder.Write("folder/inner", "x");
-    EXPECT_FALSE(platform::WriteFileAtomically(folder.File("folder"), "x"));
-    EXPECT_EQ(ReadFileBytes(folder.File("folder/inner")), "x");
-    EXPECT_EQ(Sorted(platform::ListFolder(folder.Folder(), "").value()),
-              (std::vector<std::string>{"folder", "keep.pb"}));
-}
-
 TEST(PlatformWriteFileAtomically, ReadOnlyFolderLeavesTheTargetUnchanged) {
     TempFolder folder;
     const std::string existing = folder.Write("keep.pb", "original");
@@ -165,18 +133,6 @@ TEST(PlatformWriteFileAtomically, ReadOnlyFolderLeavesTheTargetUnchanged) {
     EXPECT_EQ(ReadFileBytes(existing), "original");
     EXPECT_EQ(platform::ListFolder(folder.Folder(), "").value(),
               std::vector<std::string>{"keep.pb"});
-}
-
-TEST(PlatformCreateFolder, CreatesOnceAndRefusesImpossibleFolders) {
-    TempFolder folder;
-    const std::string target = folder.File("Tickscope");
-    EXPECT_TRUE(platform::CreateFolder(target));
-    EXPECT_TRUE(fs::is_directory(target));
-    EXPECT_TRUE(platform::CreateFolder(target)) << "an existing folder is fine";
-    EXPECT_FALSE(platform::CreateFolder(folder.File("a/b"))) << "parent missing";
-    EXPECT_FALSE(platform::CreateFolder(folder.Write("file", "x"))) << "a file is in the way";
-    EXPECT_FALSE(platform::CreateFolder(target + std::string("\0x", 2)));
-    EXPECT_FALSE(platform::CreateFolder(""));
 }
 
 TEST(PlatformLocalDateSeconds, FollowsTheLocalTimeZone) {

@@ -2,6 +2,7 @@
 #include "startup/startup.h"
 
 #include "instrument/runtime_text.h"
+#include "tickscope_version.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +150,53 @@ TEST(RunTickscope, RuntimeTextIsTheSameInBothModes) {
     RunTickscope({}, runners);
     EXPECT_EQ(buildText.size(), MonitoringRuntimeText().size());
     EXPECT_EQ(buildText, analysisText);
+}
+
+TEST(RunTickscope, HelpAndVersionAloneArePrintedInsteadOfAMode) {
+    ScopedEnvironment environment("PB_TOOL_MainWindow", std::nullopt);
+    struct Case {
+        std::vector<std::string> Parameters;
+        std::string Printed; // a part of the text; empty: a mode runs
+        Mode ModeRun = Mode::Analysis;
+    };
+    const Case cases[] = {
+        {{"--help"}, "usage: tickscope "},
+        {{"--help"}, "\"%FILE\" \"%COMPILEFILE\""},
+        {{"--version"}, std::string("tickscope ") + kTickscopeVersion + "\n"},
+        // Anything else keeps the choice of mode: these name a source file.
+        {{"--help", "out.pb"}, "", Mode::Build},
+        {{"--version", ""}, "", Mode::Build},
+        {{"-h"}, "", Mode::Build},
+        {{"--HELP"}, "", Mode::Build},
+        {{"--help "}, "", Mode::Build},
+        {{"", "--help"}, "", Mode::Analysis},
+    };
+    for (const Case& c : cases) {
+        std::string printed;
+        int modes = 0;
+        std::optional<Mode> ran;
+        ModeRunners runners;
+        runners.Build = [&](const StartupState&) {
+            ++modes;
+            ran = Mode::Build;
+        };
+        runners.Analysis = [&](const StartupState&) {
+            ++modes;
+            ran = Mode::Analysis;
+        };
+        runners.Print = [&](const std::string& text) { printed += text; };
+        const std::string label =
+            "\"" + c.Parameters[0] + "\", " + std::to_string(c.Parameters.size()) + " parameter(s)";
+        EXPECT_EQ(RunTickscope(c.Parameters, runners), 0) << label;
+        if (c.Printed.empty()) {
+            EXPECT_EQ(printed, "") << label;
+            EXPECT_EQ(modes, 1) << label;
+            EXPECT_EQ(ran, c.ModeRun) << label;
+        } else {
+            EXPECT_NE(printed.find(c.Printed), std::string::npos) << label << "\n" << printed;
+            EXPECT_EQ(modes, 0) << label;
+        }
+    }
 }
 
 TEST(RunTickscope, MissingRunnerStillExitsWithZero) {

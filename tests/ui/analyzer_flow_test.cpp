@@ -1,6 +1,7 @@
 // The analyzer driven like a user on the example runs: choosing the program and a run,
 // check boxes, the actions menu, thresholds, Find, and a dialog that blocks the window.
 #include "common/temp_folder.h"
+#include "loaded_session.h"
 #include "runfiles/entry_record.h"
 #include "runfiles/program_info_file.h"
 #include "runfiles/run_information.h"
@@ -19,6 +20,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -26,70 +29,26 @@
 #include <new>
 
 using namespace tickscope;
+using tickscope::testing::kExamples;
+using tickscope::testing::Loaded;
 using tickscope::testing::ScriptedChooser;
 using tickscope::testing::ScriptedRequesters;
 using tickscope::testing::TempFolder;
 
 namespace {
-const std::string kExamples = std::string(TICKSCOPE_SOURCE_DIR) + "/examples/home/Tickscope";
+// A controller of the fixture's window that loads runs with the given progress sink, and
+// takes the window's events from now on.
+struct ControllerWith {
+    WidgetResizeHost Host;
+    ResizeManager Resize;
+    AnalyzerController Controller;
 
-// The example runs in a fresh home folder, the program chosen and its newest run loaded.
-struct Loaded {
-    TempFolder home;
-    ScriptedRequesters requesters;
-    ScriptedChooser scripted;
-    DialogListChooser dialogs;
-    AnalyzerSession session;
-
-    explicit Loaded(bool realDialogs = false, bool load = true)
-        : session(requesters, realDialogs ? static_cast<ListChooser&>(dialogs) : scripted) {
-        std::filesystem::create_directories(home.Path() / "Tickscope");
-        for (const auto& entry : std::filesystem::directory_iterator(kExamples)) {
-            std::filesystem::copy(entry.path(),
-                                  home.Path() / "Tickscope" / entry.path().filename());
-        }
-        if (!session.Open(home.Folder())) {
-            return;
-        }
-        dialogs.SetParent(&Window());
-        Window().activateWindow();
-        emit Window().Combo(kProgramCombo)->activated(0);
-        if (load) {
-            ClickRow(kRunList, 0);
-        }
-    }
-    MainWindow& Window() { return session.Window(); }
-    ListView& List(int id) { return *Window().List(id); }
-    ListData& Rows(int id) { return List(id).Data(); }
-    void ClickRow(int id, int row) {
-        ListView& list = List(id);
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                          list.visualRect(list.Model().index(row, 1)).center());
-    }
-    bool Menu(int id) { return session.Controller().Dispatch(AnalyzerEvent::Menu(id)); }
-    int CheckedRows() {
-        int checked = 0;
-        for (const ListRow& row : Rows(kReportList).Rows) {
-            checked += row.Checked;
-        }
-        return checked;
-    }
-    QColor Background(int row, int column) {
-        ListModel& model = List(kReportList).Model();
-        return model.data(model.index(row, column), Qt::BackgroundRole).value<QColor>();
-    }
-    int RowWithMostHits() {
-        int best = -1;
-        long long most = -1;
-        const ListData& report = Rows(kReportList);
-        for (std::size_t i = 0; i < report.RowCount(); ++i) {
-            const std::string& hits = report.CellText(i, kHitsColumn);
-            if (!hits.empty() && std::stoll(hits) > most) {
-                most = std::stoll(hits);
-                best = static_cast<int>(i);
-            }
-        }
-        return best;
+    ControllerWith(Loaded& f, ProgressSink& progress)
+        : Host(kMainWindowId, &f.Window(), [&f](int id) { return f.Window().Control(id); }),
+          Resize(Host), Controller(AnalyzerParts{f.Window(), f.session.Catalogue(), f.requesters,
+                                                 f.scripted, progress, Resize}) {
+        f.Window().SetEventHandler(
+            [this](const AnalyzerEvent& event) { return Controller.Dispatch(event); });
     }
 };
 
@@ -121,7 +80,8 @@ class AnalyzerFlowTest : public QObject {
     void choosingTheProgramListsItsRuns();
     void loadingFillsEveryListWithEveryRowChecked();
     void loadingLeavesTheRunFilesAlone();
-    void choosingTheProgramAgainEmptiesTheRunLists();
+    void choosingTheSameProgramKeepsTheRun();
+    void choosingAnotherProgramEmptiesTheRunLists();
     void threadChecksChangeTheFigures();
     void checkActionsKeepTheSelectedRow();
     void sourceFileActionsAskThroughTheChooser();
@@ -131,6 +91,11 @@ class AnalyzerFlowTest : public QObject {
     void dialogBlocksTheMainWindow();
     void doubleClickInTheDialogChecksAThread();
     void aRunNestedTooDeeplyLoadsWithAWarning();
+    void clicksAndCommandsDoNotScrollSideways();
+    void closingWhileARunLoadsEndsAfterTheLoad();
+    void enterOnARunLoadsIt_data();
+    void enterOnARunLoadsIt();
+    void rowsTellTheirWholeTextInTooltips();
     void aRunThatCannotBeLoadedIsReported();
 };
 
@@ -190,11 +155,29 @@ void AnalyzerFlowTest::loadingLeavesTheRunFilesAlone() {
     QCOMPARE(FolderDigest(f.home.Path() / "Tickscope"), before);
 }
 
-void AnalyzerFlowTest::choosingTheProgramAgainEmptiesTheRunLists() {
-    Loaded f;
+void AnalyzerFlowTest::choosingTheSameProgramKeepsTheRun() {
+    Loaded f(false, true, true);
+    QCOMPARE(f.Window().Combo(kProgramCombo)->count(), 2);
+    const RunRecord* loaded = f.session.Controller().LoadedRecord();
+    const std::size_t rows = f.Rows(kReportList).RowCount();
+    QVERIFY(loaded && rows > 0);
     const qint64 picture = f.Window().BirdsViewImage()->pixmap().cacheKey();
-    emit f.Window().Combo(kProgramCombo)->activated(0);
+    emit f.Window().Combo(kProgramCombo)->activated(0); // the program already chosen
+    QCOMPARE(f.session.Controller().LoadedRecord(), loaded);
     QCOMPARE(f.Rows(kRunList).RowCount(), std::size_t{3});
+    for (int id : {kSourceFileList, kReportList, kThreadList}) {
+        QVERIFY(f.Rows(id).RowCount() > 0);
+        QCOMPARE(f.List(id).Model().rowCount(), int(f.Rows(id).RowCount()));
+    }
+    QCOMPARE(f.Rows(kReportList).RowCount(), rows);
+    QCOMPARE(f.Window().BirdsViewImage()->pixmap().cacheKey(), picture);
+}
+
+void AnalyzerFlowTest::choosingAnotherProgramEmptiesTheRunLists() {
+    Loaded f(false, true, true);
+    const qint64 picture = f.Window().BirdsViewImage()->pixmap().cacheKey();
+    emit f.Window().Combo(kProgramCombo)->activated(1);
+    QCOMPARE(f.Rows(kRunList).RowCount(), std::size_t{1});
     for (int id : {kSourceFileList, kReportList, kThreadList}) {
         QCOMPARE(f.Rows(id).RowCount(), std::size_t{0});
         QCOMPARE(f.List(id).Model().rowCount(), 0);
@@ -203,7 +186,9 @@ void AnalyzerFlowTest::choosingTheProgramAgainEmptiesTheRunLists() {
     QCOMPARE(f.Window().BirdsViewImage()->pixmap().cacheKey(), picture);
     f.session.Controller().Dispatch(AnalyzerEvent::Resized());
     QVERIFY(f.Window().BirdsViewImage()->pixmap().cacheKey() != picture);
-    // A click on another run loads it.
+    // Back to the first program: its runs again, and a click on one loads it.
+    emit f.Window().Combo(kProgramCombo)->activated(0);
+    QCOMPARE(f.Rows(kRunList).RowCount(), std::size_t{3});
     f.ClickRow(kRunList, 2);
     QCOMPARE(f.Rows(kThreadList).CellText(0, 1), std::string("4242"));
 }
@@ -429,13 +414,8 @@ void AnalyzerFlowTest::aRunThatCannotBeLoadedIsReported() {
             }
         }
     } progress;
-    WidgetResizeHost host(kMainWindowId, &f.Window(),
-                          [&](int id) { return f.Window().Control(id); });
-    ResizeManager resize(host);
-    AnalyzerController controller(AnalyzerParts{f.Window(), f.session.Catalogue(), f.requesters,
-                                                f.scripted, progress, resize});
-    f.Window().SetEventHandler(
-        [&](const AnalyzerEvent& event) { return controller.Dispatch(event); });
+    ControllerWith own(f, progress);
+    AnalyzerController& controller = own.Controller;
     emit f.Window().Combo(kProgramCombo)->activated(0);
     f.ClickRow(kRunList, 0);
     QCOMPARE(f.requesters.Messages.size(), std::size_t{1});
@@ -447,6 +427,141 @@ void AnalyzerFlowTest::aRunThatCannotBeLoadedIsReported() {
     // The analyzer goes on: the next click is handled.
     QVERIFY(
         controller.Dispatch(AnalyzerEvent::Control(kRefreshButton, ControlEventType::LeftClick)));
+}
+
+void AnalyzerFlowTest::clicksAndCommandsDoNotScrollSideways() {
+    Loaded f;
+    ListView& report = f.List(kReportList);
+    QScrollBar* sideways = report.horizontalScrollBar();
+    QVERIFY(sideways->maximum() > 0);
+    const QRect hits = f.Window().Control(kHitsScaleButton)->geometry();
+    const auto clickCode = [&](int row) {
+        QRect cell = report.visualRect(report.Model().index(row, kCodeColumn));
+        cell = cell.intersected(report.viewport()->rect());
+        QTest::mouseClick(report.viewport(), Qt::LeftButton, {}, cell.center());
+        // A view scrolls to the clicked cell a double-click interval after the press.
+        QTest::qWait(QApplication::doubleClickInterval() + 150);
+    };
+    clickCode(3);
+    QCOMPARE(f.Rows(kReportList).FirstSelectedRow(), 3);
+    QCOMPARE(sideways->value(), 0);
+    QCOMPARE(f.Window().Control(kHitsScaleButton)->geometry(), hits);
+    // Commands that select a row scroll it into view vertically only.
+    f.requesters.Answers = {"endprocedure"};
+    QVERIFY(f.Menu(kFindCommand));
+    QVERIFY(f.Rows(kReportList).FirstSelectedRow() > 3);
+    QCOMPARE(sideways->value(), 0);
+    QTest::keyClick(report.viewport(), Qt::Key_Right);
+    QCOMPARE(sideways->value(), 0);
+    // The scroll bar still scrolls, and a click keeps its place.
+    sideways->setValue(150);
+    clickCode(1);
+    QCOMPARE(f.Rows(kReportList).FirstSelectedRow(), 1);
+    QCOMPARE(sideways->value(), 150);
+}
+
+void AnalyzerFlowTest::closingWhileARunLoadsEndsAfterTheLoad() {
+    Loaded f(false, false);
+    // The user closes the window while the entries are read.
+    class ClosingProgress final : public ProgressSink {
+      public:
+        explicit ClosingProgress(QWidget& window) : window_(window) {}
+        void ShowProgress(std::int64_t, const std::string& text, std::int64_t) override {
+            if (text == "Loading profiledata ...") {
+                window_.close();
+            }
+        }
+
+      private:
+        QWidget& window_;
+    } progress(f.Window());
+    ControllerWith own(f, progress);
+    AnalyzerController& controller = own.Controller;
+    emit f.Window().Combo(kProgramCombo)->activated(0);
+    QVERIFY(!controller.Finished());
+    f.ClickRow(kRunList, 0);
+    // The load went to its end, then the close took effect.
+    QVERIFY(controller.LoadedRecord());
+    QVERIFY(f.Rows(kReportList).RowCount() > 0);
+    QVERIFY(controller.Finished());
+}
+
+void AnalyzerFlowTest::enterOnARunLoadsIt_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("Return on the newest run") << int(Qt::Key_Return) << 0 << true;
+    QTest::newRow("keypad Enter on the oldest run") << int(Qt::Key_Enter) << 2 << true;
+    QTest::newRow("no run selected") << int(Qt::Key_Return) << -1 << false;
+    QTest::newRow("another key") << int(Qt::Key_Space) << 1 << false;
+}
+
+void AnalyzerFlowTest::enterOnARunLoadsIt() {
+    QFETCH(int, key);
+    QFETCH(int, row);
+    QFETCH(bool, loads);
+    Loaded f(false, false);
+    ListView& runs = f.List(kRunList);
+    f.Rows(kRunList).SelectOnly(row);
+    runs.ShowSelectionFromData();
+    QCOMPARE(f.Window().focusWidget(), &runs);
+    QTest::keyClick(&runs, Qt::Key(key));
+    QCOMPARE(f.session.Controller().LoadedRecord() != nullptr, loads);
+    if (loads) {
+        const auto listed =
+            RunsOfProgram(f.session.Catalogue(), f.Window().Lists().ProgramCombo.SelectedText());
+        QCOMPARE(f.session.Controller().LoadedRecord(), listed[static_cast<std::size_t>(row)]);
+        QCOMPARE(f.Window().focusWidget(), &f.List(kReportList));
+    }
+}
+
+void AnalyzerFlowTest::rowsTellTheirWholeTextInTooltips() {
+    Loaded f;
+    const auto tip = [&](int id, int row, int column = 1) {
+        ListModel& model = f.List(id).Model();
+        return model.data(model.index(row, column), Qt::ToolTipRole).toString();
+    };
+    // Source files: the whole path, whose middle is what the list leaves out.
+    QCOMPARE(f.List(kSourceFileList).textElideMode(), Qt::ElideMiddle);
+    for (int row = 0; row < 2; ++row) {
+        const std::string& path = f.Rows(kSourceFileList).CellText(row, 1);
+        QVERIFY(tip(kSourceFileList, row, 0).contains(QString::fromStdString(path)));
+    }
+    QVERIFY(tip(kThreadList, 1).contains("Thread 6992\nWorker"));
+
+    // A report row: its file, line, hits and its time in every mode, on every cell.
+    const int hot = f.RowWithMostHits();
+    const ListData& report = f.Rows(kReportList);
+    const QString tooltip = tip(kReportList, hot, kCodeColumn);
+    QCOMPARE(tip(kReportList, hot, kFileColumn), tooltip);
+    QVERIFY(tooltip.contains("File " + QString::fromStdString(report.CellText(hot, kFileColumn)) +
+                             ", line " +
+                             QString::fromStdString(report.CellText(hot, kLineColumn))));
+    QVERIFY(tooltip.contains(QString::fromStdString(
+        f.Rows(kSourceFileList).CellText(report.CellText(hot, kFileColumn) == "1" ? 0 : 1, 1))));
+    QVERIFY(tooltip.contains("Hits: " + QString::fromStdString(report.CellText(hot, kHitsColumn))));
+    for (int mode = 0; mode < 4; ++mode) {
+        emit f.Window().Combo(kModeCombo)->activated(mode);
+        const QString name = QString::fromStdString(f.Window().Lists().ModeCombo.SelectedText());
+        // The tooltip's lines, without the paragraph around them.
+        const QStringList lines =
+            tip(kReportList, hot, kCodeColumn).remove(QRegularExpression("<[^>]*>")).split('\n');
+        QVERIFY2(lines.contains("Time (ms) " + name + ": " +
+                                QString::fromStdString(report.CellText(hot, kTimeColumn))),
+                 qPrintable(lines.join(" | ")));
+    }
+    // A line that only the worker runs, once the worker is unchecked.
+    ListModel& threads = f.List(kThreadList).Model();
+    QVERIFY(threads.setData(threads.index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
+    int workerOnly = -1;
+    for (std::size_t i = 0; i < report.RowCount() && workerOnly < 0; ++i) {
+        if (report.CellText(i, kHitsColumn).empty() && report.CellText(i, kFileColumn) == "2" &&
+            tip(kReportList, int(i)).contains("Not run by the checked threads")) {
+            workerOnly = int(i);
+        }
+    }
+    QVERIFY(workerOnly >= 0);
+    QVERIFY(!tip(kReportList, workerOnly).contains("Hits:"));
 }
 
 QTEST_MAIN(AnalyzerFlowTest)

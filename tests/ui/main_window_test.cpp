@@ -232,7 +232,25 @@ void MainWindowTest::actionsMenuAndShortcuts() {
         keys << shortcut->key().toString() + "=" + shortcut->objectName();
     }
     keys.sort();
-    QCOMPARE(keys, (QStringList{"Ctrl+F=FindCommand", "F3=FindNextCommand"}));
+    QCOMPARE(keys, (QStringList{"Ctrl+F=FindCommand", "F3=FindNextCommand", "F4=HotSpotsCommand"}));
+    // The report's context menu holds the hot spots, and nothing of the actions menu.
+    QMenu* reportMenu = f.Window().ReportMenu();
+    QVERIFY(reportMenu);
+    QCOMPARE(reportMenu->actions().size(), 1);
+    QCOMPARE(reportMenu->actions().front()->text(), QString("Hot spots\tF4"));
+    QCOMPARE(reportMenu->actions().front()->data().toInt(), int{kHotSpotsCommand});
+    QCOMPARE(f.Window().List(kReportList)->contextMenuPolicy(), Qt::CustomContextMenu);
+    // The run list's context menu holds the comparison with the loaded run, and only that.
+    QMenu* runMenu = f.Window().RunMenu();
+    QVERIFY(runMenu);
+    QCOMPARE(runMenu->actions().size(), 1);
+    QCOMPARE(runMenu->actions().front()->text(), QString::fromUtf8("Compare with\u2026"));
+    QCOMPARE(runMenu->actions().front()->data().toInt(), int{kCompareCommand});
+    QCOMPARE(f.Window().List(kRunList)->contextMenuPolicy(), Qt::CustomContextMenu);
+    // The other lists keep the default.
+    for (const int id : {kSourceFileList, kThreadList}) {
+        QCOMPARE(f.Window().List(id)->contextMenuPolicy(), Qt::DefaultContextMenu);
+    }
 }
 
 void MainWindowTest::resizingFollowsTheRules_data() {
@@ -289,16 +307,22 @@ void MainWindowTest::columnButtonsFollowTheColumns() {
     QCOMPARE(f.Place(kHitsScaleButton), QRect(380, 15, 60, 20));
     QCOMPARE(f.Place(kModeCombo), QRect(440, 15, 55, 20));
     QCOMPARE(f.Place(kTimeScaleButton), QRect(495, 15, 55, 20));
-    f.Window().List(kReportList)->horizontalHeader()->resizeSection(kHitsColumn, 80);
-    QCOMPARE(f.Place(kModeCombo).left(), 440); // not before the next event
-    f.Dispatch(AnalyzerEvent::Control(kRefreshButton, ControlEventType::LeftClick));
+    // A column border being dragged moves them at once, without waiting for an event.
+    QHeaderView* header = f.Window().List(kReportList)->horizontalHeader();
+    header->resizeSection(kHitsColumn, 80);
     QCOMPARE(f.Place(kHitsScaleButton), QRect(380, 15, 80, 20));
     QCOMPARE(f.Place(kModeCombo), QRect(460, 15, 55, 20));
     QCOMPARE(f.Place(kTimeScaleButton), QRect(515, 15, 55, 20));
-    f.Window().List(kReportList)->horizontalHeader()->resizeSection(kTimeColumn, 91);
-    f.Dispatch(AnalyzerEvent::Menu(4711)); // an unknown id still aligns
+    header->resizeSection(kTimeColumn, 91);
     QCOMPARE(f.Place(kModeCombo), QRect(460, 15, 45, 20));
     QCOMPARE(f.Place(kTimeScaleButton), QRect(505, 15, 45, 20));
+    header->resizeSection(kLineColumn, 40); // a column to the left moves all three
+    QCOMPARE(f.Place(kHitsScaleButton), QRect(370, 15, 80, 20));
+    QCOMPARE(f.Place(kTimeScaleButton), QRect(495, 15, 45, 20));
+    // Every event puts them back over their columns.
+    f.Window().Control(kHitsScaleButton)->setGeometry(1, 15, 2, 20);
+    f.Dispatch(AnalyzerEvent::Menu(4711)); // an unknown id still aligns
+    QCOMPARE(f.Place(kHitsScaleButton), QRect(370, 15, 80, 20));
 }
 
 void MainWindowTest::missingRunFolderEndsTheAnalyzer() {

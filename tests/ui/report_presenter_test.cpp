@@ -265,6 +265,64 @@ TEST(ReportPresenterTest, TheModeListNamesTheTimeModes) {
     }
 }
 
+TEST(ReportPresenterTest, TooltipsTellWholePathsIdsAndEveryTime) {
+    // Line 1 runs twice in thread 1 (300 and 100 ns), line 2 not at all, line 3 once in
+    // thread 2 (50 ns); line 3 comes from a second file with a long path.
+    std::vector<EntryRecord> entries = {
+        Entry(1, 1, S, 0),   Entry(1, 1, T, 300),          Entry(1, 1, S, 400),
+        Entry(1, 1, T, 500), Entry(-985712345, 3, S, 600), Entry(-985712345, 3, T, 650)};
+    Report report({"a = 1", "b = 2", "c = 3"}, entries);
+    const std::string longPath = "C:\\Users\\ada\\Projects\\Game\\Source\\Levels\\level_loader.pbi";
+    report.Run.Program.SourceFileIds.Set("C:\\Game\\main.pb", 1);
+    report.Run.Program.SourceFileIds.Set(longPath, 2);
+    report.Run.Program.LinesOfCode[2].SourceFileId = 2;
+    report.Run.Program.LinesOfCode[2].LineNumber = 40;
+    report.Run.Threads[1].Scope = "Worker";
+
+    EXPECT_EQ(SourceFileToolTip(report.Run, 1), longPath);
+    EXPECT_EQ(SourceFileToolTip(report.Run, 2), "");
+    EXPECT_EQ(ThreadToolTip(report.Run, 0), "Thread 1");
+    EXPECT_EQ(ThreadToolTip(report.Run, 1), "Thread -985712345\nWorker");
+    EXPECT_EQ(ThreadToolTip(report.Run, 2), "");
+
+    struct Case {
+        const char* Name;
+        ThreadChecks Threads;
+        std::size_t Row;
+        std::string Expected;
+    };
+    const std::vector<Case> cases = {
+        {"every mode",
+         {true, true},
+         0,
+         "C:\\Game\\main.pb\nFile 1, line 1\nHits: 2\nTime (ms) all: 0.0004\n"
+         "Time (ms) avg: 0.0002\nTime (ms) max: 0.0003\nTime (ms) min: 0.0001"},
+        {"not run",
+         {true, true},
+         1,
+         "C:\\Game\\main.pb\nFile 1, line 2\nNot run by the checked threads"},
+        {"the second file",
+         {true, true},
+         2,
+         longPath + "\nFile 2, line 40\nHits: 1\nTime (ms) all: 0.00005\nTime (ms) avg: 0.00005\n"
+                    "Time (ms) max: 0.00005\nTime (ms) min: 0.00005"},
+        {"its thread unchecked",
+         {true, false},
+         2,
+         longPath + "\nFile 2, line 40\nNot run by the checked threads"},
+        {"beyond the rows", {true, true}, 3, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(
+            ReportRowToolTip(report.Run, SumLineFigures(report.Run.Analysis, c.Threads), c.Row),
+            c.Expected)
+            << c.Name;
+    }
+    // A file id the run does not name shows the id alone.
+    report.Run.Program.LinesOfCode[0].SourceFileId = 9;
+    EXPECT_EQ(ReportRowToolTip(report.Run, {}, 0).substr(0, 30), "File 9, line 1\nNot run by the ");
+}
+
 TEST(ActionMenuTest, MenuItemsMapToTheirActions) {
     const std::vector<std::pair<int, const char*>> menu = {
         {1001, "Check all"},

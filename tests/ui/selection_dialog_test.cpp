@@ -43,6 +43,8 @@ class SelectionDialogTest : public QObject {
     void centredOverTheParentOrTheScreen();
     void resizingGrowsPromptAndList();
     void doubleClickChoosesSingleClickDoesNot();
+    void enterChoosesTheSelectedRow_data();
+    void enterChoosesTheSelectedRow();
     void closingGivesNoAnswer();
 };
 
@@ -147,6 +149,38 @@ void SelectionDialogTest::doubleClickChoosesSingleClickDoesNot() {
     QVERIFY(stillOpenAfterClick);
     QCOMPARE(answer, std::optional<std::size_t>(1));
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void SelectionDialogTest::enterChoosesTheSelectedRow_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("selected"); // -1: none
+    QTest::addColumn<int>("answer");   // -1: the dialog stays open
+    QTest::newRow("Return on the second row") << int(Qt::Key_Return) << 1 << 1;
+    QTest::newRow("keypad Enter on the first row") << int(Qt::Key_Enter) << 0 << 0;
+    QTest::newRow("Return without a selection") << int(Qt::Key_Return) << -1 << -1;
+    QTest::newRow("another key") << int(Qt::Key_Space) << 1 << -1;
+}
+
+void SelectionDialogTest::enterChoosesTheSelectedRow() {
+    QFETCH(int, key);
+    QFETCH(int, selected);
+    QFETCH(int, answer);
+    bool open = false;
+    WhenOpen([&](SelectionDialog& dialog) {
+        ListView& list = *dialog.List();
+        list.Data().SelectOnly(selected);
+        list.ShowSelectionFromData();
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key(key));
+        QCoreApplication::processEvents();
+        open = dialog.isVisible();
+        dialog.reject();
+    });
+    const std::optional<std::size_t> chosen =
+        SelectFromList(Request("T", "p", {{"3", "a"}, {"7", "b"}}), nullptr);
+    QCOMPARE(open, answer < 0);
+    QCOMPARE(chosen, answer < 0 ? std::optional<std::size_t>()
+                                : std::optional<std::size_t>(static_cast<std::size_t>(answer)));
 }
 
 void SelectionDialogTest::closingGivesNoAnswer() {
