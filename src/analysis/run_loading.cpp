@@ -82,8 +82,8 @@ void Load(LoadedRun& run, const RunRecord& record, ProgressSink& progress, std::
     ProgressThrottle throttle(progress);
     {
         ProgramInfoReader reader;
-        reader.ReadTables(record.FileName, header, program);
-        reader.CollectLines(record.FileName);
+        reader.CollectLines(record.FileName, record.LineCount);
+        reader.ReadTables(header, program);
         const std::int64_t lineCount = reader.LineCount(record.LineCount);
         // Progress covers the run-information file in one equal step per line.
         const double sourceStep =
