@@ -6,11 +6,13 @@
 #   package - dpkg-dev (cpack's dependency list) and mmdebstrap (a clean root to install into)
 #   windows - MinGW-w64, GoogleTest's sources, Wine and Xvfb for the Windows platform tests
 #   fuzz    - clang with libFuzzer's runtime
+#   browser - Chromium, which loads the report tool's HTML page in the tests (they are
+#             skipped without it)
 # Uses apt-get, through sudo when not run as root.
 set -euo pipefail
 
 parts=("$@")
-[ ${#parts[@]} -gt 0 ] || parts=(build checks package windows fuzz)
+[ ${#parts[@]} -gt 0 ] || parts=(build checks package windows fuzz browser)
 
 packages=()
 for part in "${parts[@]}"; do
@@ -25,8 +27,9 @@ for part in "${parts[@]}"; do
     windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64 xvfb xauth) ;;
     fuzz) packages+=(clang libclang-rt-14-dev cmake ninja-build pkg-config libpcre2-dev libssl-dev
             libutfcpp-dev) ;;
+    browser) packages+=(chromium) ;;
     *)
-        echo "setup: unknown part '$part' (build, checks, package, windows, fuzz)" >&2
+        echo "setup: unknown part '$part' (build, checks, package, windows, fuzz, browser)" >&2
         exit 2 ;;
     esac
 done

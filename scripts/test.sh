@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh build checks package windows fuzz
+scripts/setup.sh build checks package windows fuzz browser
 
 scripts/format-check.sh
 

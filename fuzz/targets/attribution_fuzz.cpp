@@ -287,37 +287,9 @@ void Compare(const tickscope::RunAnalysis& analysis, const ReferenceAttribution&
 void CompareProfile(const tickscope::RunAnalysis& analysis, const tickscope::ProgramInfo& program,
                     const tickscope::testing::ReferenceProfile& reference,
                     const tickscope::ThreadChecks& threads) {
-    const tickscope::RunProfile profile = tickscope::ComputeRunProfile(analysis, program, threads);
-    const auto expected = reference.Compute(threads);
-    FUZZ_CHECK(profile.RunNanos == expected.Run, "run time");
-    FUZZ_CHECK(profile.Lines.size() == expected.Lines.size(), "lines with results");
-    auto line = expected.Lines.begin();
-    for (const tickscope::LineProfile& a : profile.Lines) {
-        const auto& [id, b] = *line++;
-        const std::string where = "line " + Text(id);
-        FUZZ_CHECK(a.LineId == id && a.ScopeId == b.ScopeId, where);
-        FUZZ_CHECK(a.Hits == b.Hits && a.TotalNanos == b.Total, where + " hits and total");
-        FUZZ_CHECK(a.ChildNanos == b.Child && a.SelfNanos == b.Self, where + " child and self");
-        FUZZ_CHECK(a.Calls == b.CallsMade, where + " calls made");
-    }
-    FUZZ_CHECK(profile.Procedures.size() == expected.Procedures.size(), "procedures");
-    auto procedure = expected.Procedures.begin();
-    for (const tickscope::ProcedureProfile& a : profile.Procedures) {
-        const auto& [scope, b] = *procedure++;
-        const std::string where = "procedure " + Text(scope);
-        FUZZ_CHECK(a.ScopeId == scope && a.Name == b.Name && a.FirstLineId == b.FirstLineId, where);
-        FUZZ_CHECK(a.Calls == b.Calls, where + " calls");
-        FUZZ_CHECK(a.Hits == b.Hits && a.SelfNanos == b.Self, where + " hits and self");
-        FUZZ_CHECK(a.TotalNanos == b.Total, where + " total");
-    }
-    FUZZ_CHECK(profile.Calls.size() == expected.Calls.size(), "calls");
-    auto call = expected.Calls.begin();
-    for (const tickscope::CallProfile& a : profile.Calls) {
-        const auto& [arc, b] = *call++;
-        FUZZ_CHECK(a.CallerLineId == arc.first && a.CalleeScopeId == arc.second &&
-                       a.Calls == b.Calls && a.InclusiveNanos == b.Inclusive,
-                   "calls from line " + Text(arc.first) + " into " + Text(arc.second));
-    }
+    const std::vector<std::string> differences = tickscope::testing::ProfileDifferences(
+        tickscope::ComputeRunProfile(analysis, program, threads), reference.Compute(threads));
+    FUZZ_CHECK(differences.empty(), differences.empty() ? "" : differences.front());
 }
 
 tickscope::ThreadChecks ThreadSelection(const tickscope::RunAnalysis& analysis,

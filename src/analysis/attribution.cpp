@@ -13,9 +13,11 @@ namespace {
 constexpr std::int32_t kDenseFileIds = 1 << 12;
 constexpr std::int32_t kDenseLineNumbers = 1 << 20;
 
-std::uint64_t FileLineKey(std::int32_t fileId, std::int32_t lineNumber) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(fileId)) << 32) |
-           static_cast<std::uint32_t>(lineNumber);
+// Two 32-bit values as one hash key: (file id, line number), (caller line node, callee
+// scope id), (line node, opening), (past opening, callee scope id).
+std::uint64_t PairKey(std::int32_t high, std::int32_t low) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32) |
+           static_cast<std::uint32_t>(low);
 }
 
 } // namespace
@@ -86,7 +88,7 @@ void RunAnalysis::Reset(const std::vector<LineOfCode>& lines) {
             lineIdsByFile_[static_cast<std::size_t>(fileId)][static_cast<std::size_t>(lineNumber)] =
                 index + 1;
         } else {
-            *lineIds_.Insert(FileLineKey(fileId, lineNumber)).first = index + 1;
+            *lineIds_.Insert(PairKey(fileId, lineNumber)).first = index + 1;
         }
     }
     invocationSlots_.assign(static_cast<std::size_t>(lineCount_) + 1, -1);
@@ -138,7 +140,7 @@ std::int32_t RunAnalysis::LineIdOf(std::int32_t fileId, std::int32_t lineNumber)
                        : 0;
         }
     }
-    const std::int32_t* found = lineIds_.Find(FileLineKey(fileId, lineNumber));
+    const std::int32_t* found = lineIds_.Find(PairKey(fileId, lineNumber));
     return found == nullptr ? 0 : *found;
 }
 
@@ -158,15 +160,6 @@ void RunAnalysis::SetLineNode(ThreadState& thread, std::int32_t lineId, std::int
     }
 }
 
-RunAnalysis::InvocationSet& RunAnalysis::InvocationsFor(std::int32_t lineId) {
-    std::int32_t& slot = invocationSlots_[static_cast<std::size_t>(lineId)];
-    if (slot < 0) {
-        slot = static_cast<std::int32_t>(invocations_.size());
-        invocations_.emplace_back();
-    }
-    return invocations_[static_cast<std::size_t>(slot)];
-}
-
 void RunAnalysis::PrepareToAdd(InvocationSet& set) {
     if (!set.Bits.empty() || !set.Members.empty()) {
         return; // prepared with its first member
@@ -181,7 +174,7 @@ void RunAnalysis::PrepareToAdd(InvocationSet& set) {
 namespace {
 
 std::uint64_t OpeningKey(std::int32_t lineNode, std::uint32_t opening) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineNode)) << 32) | opening;
+    return PairKey(lineNode, static_cast<std::int32_t>(opening));
 }
 
 } // namespace
@@ -239,19 +232,25 @@ void RunAnalysis::KeepPastOpening(ThreadState& thread, std::int32_t lineNode) {
         index = static_cast<std::int32_t>(thread.PastOpenings.size());
         thread.PastOpenings.emplace_back();
     }
-    PastOpening& past = thread.PastOpenings[static_cast<std::size_t>(index)];
-    past.Waiting = line.Waiting;
-    past.Callees.clear();
+    thread.PastOpenings[static_cast<std::size_t>(index)].Waiting = line.Waiting;
     *thread.PastIndex.Insert(OpeningKey(lineNode, line.Opening)).first = index;
     line.Waiting = 0;
 }
 
-RunAnalysis::PastOpening* RunAnalysis::FindPastOpening(ThreadState& thread, const Parent& parent) {
+std::int32_t RunAnalysis::FindPastOpening(const ThreadState& thread, const Parent& parent) {
     if (thread.PastIndex.Size() == 0) {
-        return nullptr;
+        return -1;
     }
     const std::int32_t* index = thread.PastIndex.Find(OpeningKey(parent.Line, parent.Opening));
-    return index == nullptr ? nullptr : &thread.PastOpenings[static_cast<std::size_t>(*index)];
+    return index == nullptr ? -1 : *index;
+}
+
+bool RunAnalysis::AddPastCallee(ThreadState& thread, std::int32_t past, std::int32_t procedure) {
+    const bool added = thread.PastCallees.Insert(PairKey(past, procedure)).second;
+    if (added) {
+        thread.PastOpenings[static_cast<std::size_t>(past)].Callees.push_back(procedure);
+    }
+    return added;
 }
 
 void RunAnalysis::StopWaiting(ThreadState& thread, const Parent& parent) {
@@ -263,14 +262,17 @@ void RunAnalysis::StopWaiting(ThreadState& thread, const Parent& parent) {
         --line.Waiting;
         return;
     }
-    const std::uint64_t key = OpeningKey(parent.Line, parent.Opening);
-    const std::int32_t* found = thread.PastIndex.Find(key);
-    if (found == nullptr) {
+    const std::int32_t index = FindPastOpening(thread, parent);
+    if (index < 0) {
         return;
     }
-    const std::int32_t index = *found;
-    if (--thread.PastOpenings[static_cast<std::size_t>(index)].Waiting == 0) {
-        thread.PastIndex.Erase(key);
+    PastOpening& past = thread.PastOpenings[static_cast<std::size_t>(index)];
+    if (--past.Waiting == 0) {
+        for (const std::int32_t callee : past.Callees) {
+            thread.PastCallees.Erase(PairKey(index, callee));
+        }
+        past.Callees.clear();
+        thread.PastIndex.Erase(OpeningKey(parent.Line, parent.Opening));
         thread.FreeOpenings.push_back(index);
     }
 }
@@ -286,9 +288,7 @@ void RunAnalysis::Replace(ThreadState& thread, Parent& waiting, const Parent& pa
 std::int32_t RunAnalysis::AddCallFigures(ThreadState& thread, ThreadNode& node, std::int32_t caller,
                                          std::int32_t procedure) {
     LineState& line = thread.Lines[static_cast<std::size_t>(caller)];
-    const auto [index, inserted] = thread.CallIndex.Insert(
-        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(caller)) << 32) |
-        static_cast<std::uint32_t>(procedure));
+    const auto [index, inserted] = thread.CallIndex.Insert(PairKey(caller, procedure));
     if (inserted) {
         *index = static_cast<std::int32_t>(node.Calls.size());
         node.Calls.push_back({line.LineId, procedure, 0, 0});
@@ -314,30 +314,18 @@ inline void RunAnalysis::CountCall(ThreadState& thread, ThreadNode& node, std::i
     bool first = last != parent.Opening;
     if (caller.Opening == parent.Opening) {
         if (first && last != 0) {
-            if (PastOpening* past = FindPastOpening(thread, {parent.Line, last})) {
-                past->Callees.push_back(procedure);
+            if (const std::int32_t past = FindPastOpening(thread, {parent.Line, last}); past >= 0) {
+                AddPastCallee(thread, past, procedure);
             }
         }
         last = parent.Opening;
     } else if (first) {
-        first = CountPastCall(thread, parent, procedure);
+        const std::int32_t past = FindPastOpening(thread, parent);
+        first = past < 0 || AddPastCallee(thread, past, procedure);
     }
     if (first) {
         figures.Calls = WrappingAdd(figures.Calls, 1);
     }
-}
-
-bool RunAnalysis::CountPastCall(ThreadState& thread, const Parent& parent, std::int32_t procedure) {
-    PastOpening* past = FindPastOpening(thread, parent);
-    if (past == nullptr) {
-        return true;
-    }
-    std::vector<std::int32_t>& callees = past->Callees;
-    if (std::find(callees.begin(), callees.end(), procedure) != callees.end()) {
-        return false;
-    }
-    callees.push_back(procedure);
-    return true;
 }
 
 inline void RunAnalysis::Count(ThreadState& thread, ThreadNode& node, std::int32_t lineNode,
@@ -386,17 +374,21 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
         thread.Order.emplace_back().LineId = lineId;
     }
     LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
+    // The stop reads the figures of the instruction; fetching them now overlaps the wait
+    // for memory with the work of the start (nothing here waits for it).
+    __builtin_prefetch(node.Lines[static_cast<std::size_t>(lineNode)].Instructions.data() +
+                           state.LastInstruction,
+                       1);
     const Parent parent = ParentOf(thread, lineNode);
     if (!state.Open) {
         Open(thread, lineNode);
     }
 
-    std::vector<InstructionFigures>& figures =
-        node.Lines[static_cast<std::size_t>(lineNode)].Instructions;
     const std::int32_t instructionNumber = entry.InstructionNumber;
     std::int32_t instruction = state.LastInstruction; // below 256: one per instruction number
-    if (instruction >= static_cast<std::int32_t>(figures.size()) ||
-        figures[static_cast<std::size_t>(instruction)].InstructionNumber != instructionNumber) {
+    if (!state.HasLastInstruction || state.LastInstructionNumber != entry.InstructionNumber) {
+        std::vector<InstructionFigures>& figures =
+            node.Lines[static_cast<std::size_t>(lineNode)].Instructions;
         instruction = -1;
         for (std::size_t i = 0; i < figures.size(); ++i) {
             if (figures[i].InstructionNumber == instructionNumber) {
@@ -409,6 +401,8 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
             figures.emplace_back().InstructionNumber = instructionNumber;
         }
         state.LastInstruction = static_cast<std::uint8_t>(instruction);
+        state.LastInstructionNumber = entry.InstructionNumber;
+        state.HasLastInstruction = true;
     }
 
     // A second start before the stop replaces the first one's time and parent.
@@ -446,16 +440,24 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
     pending.From = parent;
 }
 
-void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
+void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode, std::int32_t lineId) {
     LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
-    InvocationSet& set = InvocationsFor(state.LineId);
+    std::int32_t& slot = invocationSlots_[static_cast<std::size_t>(lineId)];
+    if (slot < 0) { // the line has a key from its first stop on
+        slot = static_cast<std::int32_t>(invocations_.size());
+        invocations_.emplace_back();
+    }
     // Every line opened after this one (while it stayed open) was started during it. The
     // walk costs work in proportion to those lines; beyond the allowance, which grows with
     // the entries, invocations are no longer followed. A set gets its bitmap (or hash set)
-    // with its first member: most lines never invoke anything.
-    if (thread.Newest != lineNode && invocationsComplete_) {
-        PrepareToAdd(set);
+    // with its first member: most lines never invoke anything, and the usual line, the
+    // newest, has nothing to walk and leaves its set alone.
+    if (thread.Newest == lineNode || !invocationsComplete_) {
+        CloseOpenLine(thread, state, lineNode);
+        return;
     }
+    InvocationSet& set = invocations_[static_cast<std::size_t>(slot)];
+    PrepareToAdd(set);
     for (std::int32_t i = thread.Newest; i != lineNode && i >= 0 && invocationsComplete_;
          i = thread.Order[static_cast<std::size_t>(i)].Previous) {
         if (++invocationWork_ > invocationAllowance_) {
@@ -476,6 +478,11 @@ void RunAnalysis::Close(ThreadState& thread, std::int32_t lineNode) {
             set.Members.push_back(member);
         }
     }
+    CloseOpenLine(thread, state, lineNode);
+}
+
+inline void RunAnalysis::CloseOpenLine(ThreadState& thread, LineState& state,
+                                       std::int32_t lineNode) {
     if (thread.NewestOpen == lineNode) {
         thread.NewestOpen = state.OpenPrevious; // the usual case: the newest closes first
     } else {
@@ -497,7 +504,7 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
     if (lineNode < 0 || !thread.Lines[static_cast<std::size_t>(lineNode)].Open) {
         return;
     }
-    Close(thread, lineNode);
+    Close(thread, lineNode, lineId);
 
     const PendingKey key{(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
                              static_cast<std::uint8_t>(entry.InstructionNumber),

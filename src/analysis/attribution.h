@@ -118,7 +118,11 @@ class RunAnalysis {
         bool Open = false;
         bool HasPending = false;
         std::int8_t PendingInstruction = 0;
-        std::uint8_t LastInstruction = 0; // index of the instruction figures used last
+        // The instruction figures used last (index and number), so that a start of the same
+        // instruction again does not read the line node's figures; none before the first.
+        std::uint8_t LastInstruction = 0;
+        std::int8_t LastInstructionNumber = 0;
+        bool HasLastInstruction = false;
         // One waiting execution of this line is kept here; further ones with other keys
         // wait in the thread's table. A key is in one of the two places, never in both.
         std::uint8_t PendingFigures = 0; // index into the line node's instructions
@@ -126,6 +130,7 @@ class RunAnalysis {
         std::int64_t PendingNanos = 0;
         Parent PendingParent;
     };
+    static_assert(sizeof(LineState) == 64, "one cache line per line of a thread");
     struct PendingKey {
         std::uint64_t LineAndInstruction = 0;
         std::uint64_t Stackframe = 0;
@@ -146,7 +151,7 @@ class RunAnalysis {
     // figures' LastOpening tells.) Only out-of-order stops leave such openings.
     struct PastOpening {
         std::uint32_t Waiting = 0;
-        std::vector<std::int32_t> Callees;
+        std::vector<std::int32_t> Callees; // also in the thread's PastCallees
     };
     struct ThreadState {
         std::int64_t ThreadId = 0;
@@ -167,6 +172,8 @@ class RunAnalysis {
         FlatHashMap<std::uint64_t, std::int32_t, IntegerHasher> PastIndex;
         std::vector<PastOpening> PastOpenings;
         std::vector<std::int32_t> FreeOpenings;
+        // (index into PastOpenings, callee scope id) of every past opening's callees.
+        FlatHashMap<std::uint64_t, bool, IntegerHasher> PastCallees;
     };
     // Members are deduplicated through a bitmap by LineId while the budget for flat
     // tables lasts, through a hash set beyond it.
@@ -184,11 +191,16 @@ class RunAnalysis {
     std::int32_t LineIdOf(std::int32_t fileId, std::int32_t lineNumber) const;
     static std::int32_t FindLineNode(const ThreadState& thread, std::int32_t lineId);
     static void SetLineNode(ThreadState& thread, std::int32_t lineId, std::int32_t lineNode);
-    void Close(ThreadState& thread, std::int32_t lineNode);
+    void Close(ThreadState& thread, std::int32_t lineNode, std::int32_t lineId);
+    // Takes the line out of the open lines.
+    static void CloseOpenLine(ThreadState& thread, LineState& state, std::int32_t lineNode);
     static Parent ParentOf(const ThreadState& thread, std::int32_t lineNode);
     static void Open(ThreadState& thread, std::int32_t lineNode);
     static void KeepPastOpening(ThreadState& thread, std::int32_t lineNode);
-    static PastOpening* FindPastOpening(ThreadState& thread, const Parent& parent);
+    // The index of the past opening the parent is, -1 when it is none.
+    static std::int32_t FindPastOpening(const ThreadState& thread, const Parent& parent);
+    // False when the procedure was counted as called from that opening already.
+    static bool AddPastCallee(ThreadState& thread, std::int32_t past, std::int32_t procedure);
     static void StopWaiting(ThreadState& thread, const Parent& parent);
     static void Replace(ThreadState& thread, Parent& waiting, const Parent& parent);
     static void Count(ThreadState& thread, ThreadNode& node, std::int32_t lineNode,
@@ -197,8 +209,6 @@ class RunAnalysis {
                           const Parent& parent, std::int64_t duration);
     static std::int32_t AddCallFigures(ThreadState& thread, ThreadNode& node, std::int32_t caller,
                                        std::int32_t procedure);
-    static bool CountPastCall(ThreadState& thread, const Parent& parent, std::int32_t procedure);
-    InvocationSet& InvocationsFor(std::int32_t lineId);
     void PrepareToAdd(InvocationSet& set);
 
     std::vector<ThreadNode> threads_;

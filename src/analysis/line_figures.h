@@ -24,6 +24,20 @@ struct LineFigures {
 // LineId order; LineId 0 (entries that matched no line) is included.
 std::vector<LineFigures> SumLineFigures(const RunAnalysis& analysis, const ThreadChecks& threads);
 
+// A line's total time minus the time of the executions it was the parent of; 0 when that is
+// below 0.
+std::int64_t SelfNanos(const LineFigures& figures);
+
+// The durations of the counted executions without a parent, over the checked threads: the
+// run time that self times add up to and percentages are taken of.
+std::int64_t SumRunNanos(const RunAnalysis& analysis, const ThreadChecks& threads);
+
+// The figures of every instruction of every line, summed over the checked threads: indexed
+// by LineId (0 to LineCount), each in ascending InstructionNumber. Hits and times add up;
+// MaxNanos is the longest of the threads' and MinNanos the shortest recorded (0 for none).
+std::vector<std::vector<InstructionFigures>> SumInstructionFigures(const RunAnalysis& analysis,
+                                                                   const ThreadChecks& threads);
+
 // The time statistic of a line in nanoseconds: total, average per hit (integer division,
 // 0 without hits), summed maximum or summed minimum.
 std::int64_t TimeStatistic(const LineFigures& figures, TimeMode mode);

@@ -74,6 +74,22 @@ std::vector<const LineProfile*> ProfileByLine(const RunReport& report) {
     return byLine;
 }
 
+// The profile's order for a report order; the time is a procedure's total.
+ProfileOrder ProfileOrderOf(ReportOrder order) {
+    switch (order) {
+    case ReportOrder::Self:
+        return ProfileOrder::Self;
+    case ReportOrder::Hits:
+        return ProfileOrder::Hits;
+    case ReportOrder::Calls:
+        return ProfileOrder::Calls;
+    case ReportOrder::Report:
+    case ReportOrder::Time:
+        break;
+    }
+    return ProfileOrder::Total;
+}
+
 // The rows to print, 0..count-1 in the report's order unless the layout ranks them: rows
 // with results by key (the largest first, ties in report order), those without after them;
 // a top keeps that many of the ranked rows, in the report's order when `reportOrder`.
@@ -116,18 +132,10 @@ std::vector<std::size_t> LineRows(const RunReport& report,
         profiles.size(), report.Layout, reportOrder,
         [&](std::size_t i) { return figures[i].HasResults; },
         [&](std::size_t i, ReportOrder order) -> std::int64_t {
-            switch (order) {
-            case ReportOrder::Self:
-                return profiles[i] != nullptr ? profiles[i]->SelfNanos : 0;
-            case ReportOrder::Hits:
-                return figures[i].Hits;
-            case ReportOrder::Calls:
-                return profiles[i] != nullptr ? profiles[i]->Calls : 0;
-            case ReportOrder::Report:
-            case ReportOrder::Time:
-                break;
+            if (order == ReportOrder::Time) {
+                return figures[i].TimeNanos; // the time shown
             }
-            return figures[i].TimeNanos;
+            return profiles[i] != nullptr ? ProfileFigure(*profiles[i], ProfileOrderOf(order)) : 0;
         });
 }
 
@@ -135,19 +143,8 @@ std::vector<std::size_t> ProcedureRows(const RunReport& report, bool reportOrder
     const auto& procedures = report.Profile.Procedures;
     return Rows(
         procedures.size(), report.Layout, reportOrder, [](std::size_t) { return true; },
-        [&](std::size_t i, ReportOrder order) -> std::int64_t {
-            switch (order) {
-            case ReportOrder::Self:
-                return procedures[i].SelfNanos;
-            case ReportOrder::Hits:
-                return procedures[i].Hits;
-            case ReportOrder::Calls:
-                return procedures[i].Calls;
-            case ReportOrder::Report:
-            case ReportOrder::Time:
-                break;
-            }
-            return procedures[i].TotalNanos;
+        [&](std::size_t i, ReportOrder order) {
+            return ProfileFigure(procedures[i], ProfileOrderOf(order));
         });
 }
 

@@ -82,7 +82,8 @@ struct RunFiles {
 // The path a file id was loaded from: the loader names a second inclusion of a path by the
 // path with "#<id>" appended.
 std::string_view LoadedPath(const ProgramInfo& program, std::string_view path, int id) {
-    const std::string suffix = "#" + std::to_string(id);
+    std::string suffix = "#"; // appended: GCC 12 at -O3 reports a false -Wrestrict for "#" + ...
+    suffix += std::to_string(id);
     while (
         path.size() > suffix.size() && path.substr(path.size() - suffix.size()) == suffix &&
         program.SourceFileIds.Contains(std::string(path.substr(0, path.size() - suffix.size())))) {

@@ -44,12 +44,7 @@ std::vector<CallProfile> SumCalls(const RunAnalysis& analysis, const ThreadCheck
 RunProfile ComputeRunProfile(const RunAnalysis& analysis, const ProgramInfo& program,
                              const ThreadChecks& threads) {
     RunProfile profile;
-    const std::vector<ThreadNode>& nodes = analysis.Threads();
-    for (std::size_t p = 0; p < nodes.size(); ++p) {
-        if (Checked(threads, p)) {
-            profile.RunNanos = WrappingAdd(profile.RunNanos, nodes[p].RootNanos);
-        }
-    }
+    profile.RunNanos = SumRunNanos(analysis, threads);
     profile.Calls = SumCalls(analysis, threads);
 
     // Calls made, by caller line (the calls are ordered by caller).
@@ -67,8 +62,7 @@ RunProfile ComputeRunProfile(const RunAnalysis& analysis, const ProgramInfo& pro
         line.Hits = figures.Hits;
         line.TotalNanos = figures.TotalNanos;
         line.ChildNanos = figures.ChildNanos;
-        line.SelfNanos =
-            std::max<std::int64_t>(0, WrappingSubtract(figures.TotalNanos, figures.ChildNanos));
+        line.SelfNanos = SelfNanos(figures);
         if (const auto made = callsMade.find(line.LineId); made != callsMade.end()) {
             line.Calls = made->second;
         }
@@ -134,38 +128,44 @@ std::string FormatPercent(std::int64_t part, std::int64_t whole) {
     return negative ? "-" + digits : digits;
 }
 
+namespace {
+
+template <class Row> std::int64_t FigureOf(const Row& row, ProfileOrder order) {
+    switch (order) {
+    case ProfileOrder::Total:
+        return row.TotalNanos;
+    case ProfileOrder::Hits:
+        return row.Hits;
+    case ProfileOrder::Calls:
+        return row.Calls;
+    case ProfileOrder::Self:
+        break;
+    }
+    return row.SelfNanos;
+}
+
+template <class Row>
+std::vector<std::size_t> Rank(const std::vector<Row>& rows, ProfileOrder order) {
+    return RankDescending(rows.size(),
+                          [&rows, order](std::size_t i) { return FigureOf(rows[i], order); });
+}
+
+} // namespace
+
+std::int64_t ProfileFigure(const LineProfile& line, ProfileOrder order) {
+    return FigureOf(line, order);
+}
+
+std::int64_t ProfileFigure(const ProcedureProfile& procedure, ProfileOrder order) {
+    return FigureOf(procedure, order);
+}
+
 std::vector<std::size_t> RankLines(const RunProfile& profile, ProfileOrder order) {
-    const auto& lines = profile.Lines;
-    return RankDescending(lines.size(), [&lines, order](std::size_t i) {
-        switch (order) {
-        case ProfileOrder::Total:
-            return lines[i].TotalNanos;
-        case ProfileOrder::Hits:
-            return lines[i].Hits;
-        case ProfileOrder::Calls:
-            return lines[i].Calls;
-        case ProfileOrder::Self:
-            break;
-        }
-        return lines[i].SelfNanos;
-    });
+    return Rank(profile.Lines, order);
 }
 
 std::vector<std::size_t> RankProcedures(const RunProfile& profile, ProfileOrder order) {
-    const auto& procedures = profile.Procedures;
-    return RankDescending(procedures.size(), [&procedures, order](std::size_t i) {
-        switch (order) {
-        case ProfileOrder::Total:
-            return procedures[i].TotalNanos;
-        case ProfileOrder::Hits:
-            return procedures[i].Hits;
-        case ProfileOrder::Calls:
-            return procedures[i].Calls;
-        case ProfileOrder::Self:
-            break;
-        }
-        return procedures[i].SelfNanos;
-    });
+    return Rank(profile.Procedures, order);
 }
 
 } // namespace tickscope

@@ -69,6 +69,10 @@ std::string FormatPercent(std::int64_t part, std::int64_t whole);
 // What the hot spots are ordered by.
 enum class ProfileOrder { Self, Total, Hits, Calls };
 
+// The figure of a line or a procedure that an order ranks by.
+std::int64_t ProfileFigure(const LineProfile& line, ProfileOrder order);
+std::int64_t ProfileFigure(const ProcedureProfile& procedure, ProfileOrder order);
+
 // Indices into Lines or Procedures, the largest figure first; equal figures keep their
 // order.
 std::vector<std::size_t> RankLines(const RunProfile& profile, ProfileOrder order);

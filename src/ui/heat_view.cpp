@@ -56,7 +56,8 @@ void HeatView::DrawBirdsView() {
 
 std::string HeatView::ReportToolTip(std::size_t row) {
     if (!toolTipFigures_) {
-        toolTipFigures_ = SumLineFigures(run_.Analysis, ThreadChecksOf(window_.Lists().ThreadList));
+        toolTipFigures_ =
+            SumReportToolTipFigures(run_.Analysis, ThreadChecksOf(window_.Lists().ThreadList));
     }
     return ReportRowToolTip(run_, *toolTipFigures_, row);
 }

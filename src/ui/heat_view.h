@@ -1,9 +1,9 @@
 #pragma once
 
-#include "analysis/line_figures.h"
 #include "analysis/loaded_run.h"
 #include "ui/birds_view.h"
 #include "ui/report_commands.h"
+#include "ui/report_presenter.h"
 
 #include <optional>
 #include <string>
@@ -39,7 +39,8 @@ class HeatView {
     // Scrolls the report to the row under a click at `mouseY` (main window coordinates).
     void ScrollFromBirdsView(int mouseY);
 
-    // The tooltip of a report row: its path, line, hits and time in every mode.
+    // The tooltip of a report row: its path, line, hits, time in every mode, self time and
+    // its instructions.
     std::string ReportToolTip(std::size_t row);
 
     const BirdsViewPicture& Picture() const { return picture_; }
@@ -52,7 +53,7 @@ class HeatView {
     BirdsViewPicture picture_;   // its buffer is reused from one drawing to the next
     // The figures of the lines for the checked threads, summed when a tooltip first asks
     // after a refresh.
-    std::optional<std::vector<LineFigures>> toolTipFigures_;
+    std::optional<ReportToolTipFigures> toolTipFigures_;
 };
 
 } // namespace tickscope

@@ -1,5 +1,6 @@
 #include "ui/report_presenter.h"
 
+#include "analysis/run_profile.h"
 #include "ui/report_colours.h"
 
 #include <algorithm>
@@ -135,14 +136,52 @@ std::string ThreadToolTip(const LoadedRun& run, std::size_t row) {
         return {};
     }
     const ThreadInfo& thread = run.Threads[row];
-    std::string text = "Thread " + std::to_string(thread.ThreadId);
+    std::string text = "Thread ";
+    text += std::to_string(thread.ThreadId);
     if (!thread.Scope.empty()) {
-        text += "\n" + thread.Scope;
+        text.append("\n").append(thread.Scope);
     }
     return text;
 }
 
-std::string ReportRowToolTip(const LoadedRun& run, const std::vector<LineFigures>& figures,
+ReportToolTipFigures SumReportToolTipFigures(const RunAnalysis& analysis,
+                                             const ThreadChecks& threads) {
+    return {SumLineFigures(analysis, threads), SumRunNanos(analysis, threads),
+            SumInstructionFigures(analysis, threads)};
+}
+
+namespace {
+
+// Self time, its percent of the run and per hit; then each instruction's hits and time.
+void AppendSelfAndInstructions(std::string& text, const LineFigures& line,
+                               const ReportToolTipFigures& figures) {
+    const std::int64_t self = SelfNanos(line);
+    text.append("\nSelf time (ms): ")
+        .append(FormatMilliseconds(self))
+        .append(" (")
+        .append(FormatPercent(self, figures.RunNanos))
+        .append(" % of the run)");
+    // Only wrapped sums give negative hits; self time is never below 0, so this cannot overflow.
+    text.append("\nSelf time per hit (ms): ")
+        .append(FormatMilliseconds(line.Hits > 0 ? self / line.Hits : 0));
+    const auto id = static_cast<std::size_t>(line.LineId);
+    if (id >= figures.Instructions.size()) {
+        return;
+    }
+    for (const InstructionFigures& instruction : figures.Instructions[id]) {
+        text.append("\nInstruction ")
+            .append(std::to_string(instruction.InstructionNumber))
+            .append(": ")
+            .append(std::to_string(instruction.Hits))
+            .append(instruction.Hits == 1 ? " hit, " : " hits, ")
+            .append(FormatMilliseconds(instruction.TotalNanos))
+            .append(" ms");
+    }
+}
+
+} // namespace
+
+std::string ReportRowToolTip(const LoadedRun& run, const ReportToolTipFigures& figures,
                              std::size_t row) {
     const auto& lines = run.Program.LinesOfCode;
     if (row >= lines.size()) {
@@ -152,24 +191,29 @@ std::string ReportRowToolTip(const LoadedRun& run, const std::vector<LineFigures
     std::string text;
     for (const auto& [path, id] : run.Program.SourceFileIds) {
         if (id == line.SourceFileId) {
-            text = path + "\n";
+            text.append(path).append("\n");
             break;
         }
     }
-    text +=
-        "File " + std::to_string(line.SourceFileId) + ", line " + std::to_string(line.LineNumber);
+    text.append("File ")
+        .append(std::to_string(line.SourceFileId))
+        .append(", line ")
+        .append(std::to_string(line.LineNumber));
     const auto lineId = static_cast<std::int32_t>(row + 1);
     const auto found = std::lower_bound(
-        figures.begin(), figures.end(), lineId,
+        figures.Lines.begin(), figures.Lines.end(), lineId,
         [](const LineFigures& figure, std::int32_t id) { return figure.LineId < id; });
-    if (found == figures.end() || found->LineId != lineId) {
-        return text + "\nNot run by the checked threads";
+    if (found == figures.Lines.end() || found->LineId != lineId) {
+        return text.append("\nNot run by the checked threads");
     }
-    text += "\nHits: " + std::to_string(found->Hits);
+    text.append("\nHits: ").append(std::to_string(found->Hits));
     for (const TimeMode mode : kTimeModes) {
-        text += "\nTime (ms) " + std::string(TimeModeName(mode)) + ": " +
-                FormatMilliseconds(TimeStatistic(*found, mode));
+        text.append("\nTime (ms) ")
+            .append(TimeModeName(mode))
+            .append(": ")
+            .append(FormatMilliseconds(TimeStatistic(*found, mode)));
     }
+    AppendSelfAndInstructions(text, *found, figures);
     return text;
 }
 

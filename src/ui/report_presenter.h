@@ -41,13 +41,23 @@ TimeMode TimeModeOf(const ComboData& modeCombo);
 // starts and ends marked in the Code column, whose background (the Find mark) is kept.
 void ShowReportFigures(ListData& reportList, const ReportFigures& figures);
 
+// What report row tooltips are written from: the figures of the checked threads.
+struct ReportToolTipFigures {
+    std::vector<LineFigures> Lines;                            // SumLineFigures, ascending LineId
+    std::int64_t RunNanos = 0;                                 // SumRunNanos
+    std::vector<std::vector<InstructionFigures>> Instructions; // SumInstructionFigures
+};
+ReportToolTipFigures SumReportToolTipFigures(const RunAnalysis& analysis,
+                                             const ThreadChecks& threads);
+
 // Tooltips from the loaded run, for the rows ShowLoadedRun listed (empty for other rows): a
 // source file's whole path; a thread's whole id and its scope; and for a report row the
-// line's file path and number, its hits and its time in every mode for the checked threads
-// (`figures`: SumLineFigures for them, ascending LineId).
+// line's file path and number, its hits, its time in every mode, its self time with its
+// percent of the run time and per hit, and the hits and time of each of its instructions,
+// for the checked threads.
 std::string SourceFileToolTip(const LoadedRun& run, std::size_t row);
 std::string ThreadToolTip(const LoadedRun& run, std::size_t row);
-std::string ReportRowToolTip(const LoadedRun& run, const std::vector<LineFigures>& figures,
+std::string ReportRowToolTip(const LoadedRun& run, const ReportToolTipFigures& figures,
                              std::size_t row);
 
 // The heat of every row, for the bird's view.

@@ -2,8 +2,8 @@
 // (built by build mode, recorded from scripts; the figures are worked out by hand in
 // edited_program_comparison_test.cpp): the CSV tables byte for byte, the text summary, JSON,
 // the order and cut of rows, the exit codes of --fail-slower, and bad input.
+#include "common/edited_program.h"
 #include "common/report_tool.h"
-#include "common/scripted_run.h"
 #include "source/text_utils.h"
 
 #include <gtest/gtest.h>
@@ -20,68 +20,18 @@ using testing::Runs;
 using testing::ScriptedProgram;
 using testing::TempFolder;
 
-const std::string kUtil = "Procedure Helper(v)\n"
-                          "  r = v + 1\n"
-                          "  ProcedureReturn r\n"
-                          "EndProcedure\n";
-
 class CompareToolTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!std::filesystem::exists(TICKSCOPE_REPORT_BINARY)) {
             GTEST_SKIP() << "tickscope-report is not built: " << TICKSCOPE_REPORT_BINARY;
         }
-        sources_.Write("old/main.pb", "; demo\n"
-                                      "XIncludeFile \"inc/util.pbi\"\n"
-                                      "Procedure Work(n)\n"
-                                      "  a = n * 2\n"
-                                      "  b = a + 1\n"
-                                      "  c = b * 3\n"
-                                      "  ProcedureReturn c\n"
-                                      "EndProcedure\n"
-                                      "x = Work(1)\n"
-                                      "y = Helper(x)\n"
-                                      "Debug y\n");
-        sources_.Write("old/inc/util.pbi", kUtil);
-        sources_.Write("new/main.pb", "; demo\n"
-                                      "XIncludeFile \"lib/util.pbi\"\n"
-                                      "XIncludeFile \"extra.pbi\"\n"
-                                      "Procedure Work(n)\n"
-                                      "  a = n * 2\n"
-                                      "  t = a - 1\n"
-                                      "  b = a + 2\n"
-                                      "  ProcedureReturn c\n"
-                                      "EndProcedure\n"
-                                      "x = Work(1)\n"
-                                      "y = Helper(x)\n"
-                                      "z = Extra(y)\n"
-                                      "Debug y\n");
-        sources_.Write("new/lib/util.pbi", kUtil);
-        sources_.Write("new/extra.pbi", "Procedure Extra(v)\n"
-                                        "  w = v * 2\n"
-                                        "  ProcedureReturn w\n"
-                                        "EndProcedure\n");
         sources_.Write("other/game.pb", "Debug y\n");
-        ScriptedProgram oldProgram(sources_.File("old/main.pb"), oldBuild_);
-        ScriptedProgram newProgram(sources_.File("new/main.pb"), newBuild_);
+        const testing::EditedRuns runs =
+            testing::RecordEditedRuns(sources_, oldBuild_, newBuild_, home_);
+        old_ = runs.Old;
+        new_ = runs.New;
         ScriptedProgram otherProgram(sources_.File("other/game.pb"), otherBuild_);
-        old_ = oldProgram.Record(
-            home_.Folder(),
-            {Runs("main.pb", "x = Work(1)", 1000,
-                  {Runs("main.pb", "a = n * 2", 100), Runs("main.pb", "b = a + 1", 200),
-                   Runs("main.pb", "c = b * 3", 300)}),
-             Runs("main.pb", "y = Helper(x)", 50, {Runs("util.pbi", "r = v + 1", 400)}),
-             Runs("main.pb", "Debug y", 10)},
-            1700000000);
-        new_ = newProgram.Record(
-            home_.Folder(),
-            {Runs("main.pb", "x = Work(1)", 1000,
-                  {Runs("main.pb", "a = n * 2", 100), Runs("main.pb", "t = a - 1", 150),
-                   Runs("main.pb", "b = a + 2", 250)}),
-             Runs("main.pb", "y = Helper(x)", 50, {Runs("util.pbi", "r = v + 1", 600)}),
-             Runs("main.pb", "z = Extra(y)", 20, {Runs("extra.pbi", "w = v * 2", 70)}),
-             Runs("main.pb", "Debug y", 10)},
-            1700003600);
         other_ = otherProgram.Record(home_.Folder(), {Runs("game.pb", "Debug y", 10)}, 1700007200);
     }
 

@@ -5,7 +5,7 @@
 #include "analysis/progress.h"
 #include "analysis/run_comparison.h"
 #include "analysis/run_loading.h"
-#include "common/scripted_run.h"
+#include "common/edited_program.h"
 
 #include <gtest/gtest.h>
 
@@ -15,53 +15,7 @@
 namespace tickscope {
 namespace {
 
-using testing::Runs;
-using testing::ScriptedProgram;
 using testing::TempFolder;
-
-const std::string kUtil = "Procedure Helper(v)\n"
-                          "  r = v + 1\n"
-                          "  ProcedureReturn r\n"
-                          "EndProcedure\n";
-
-// Version 1 in old/: main.pb includes inc/util.pbi.
-void WriteOldVersion(const TempFolder& folder) {
-    folder.Write("old/main.pb", "; demo\n"
-                                "XIncludeFile \"inc/util.pbi\"\n"
-                                "Procedure Work(n)\n"
-                                "  a = n * 2\n"
-                                "  b = a + 1\n"
-                                "  c = b * 3\n"
-                                "  ProcedureReturn c\n"
-                                "EndProcedure\n"
-                                "x = Work(1)\n"
-                                "y = Helper(x)\n"
-                                "Debug y\n");
-    folder.Write("old/inc/util.pbi", kUtil);
-}
-
-// Version 2 in new/: util.pbi moved to lib/, extra.pbi added, Work edited in its middle
-// (t inserted, b changed, c deleted), z added.
-void WriteNewVersion(const TempFolder& folder) {
-    folder.Write("new/main.pb", "; demo\n"
-                                "XIncludeFile \"lib/util.pbi\"\n"
-                                "XIncludeFile \"extra.pbi\"\n"
-                                "Procedure Work(n)\n"
-                                "  a = n * 2\n"
-                                "  t = a - 1\n"
-                                "  b = a + 2\n"
-                                "  ProcedureReturn c\n"
-                                "EndProcedure\n"
-                                "x = Work(1)\n"
-                                "y = Helper(x)\n"
-                                "z = Extra(y)\n"
-                                "Debug y\n");
-    folder.Write("new/lib/util.pbi", kUtil);
-    folder.Write("new/extra.pbi", "Procedure Extra(v)\n"
-                                  "  w = v * 2\n"
-                                  "  ProcedureReturn w\n"
-                                  "EndProcedure\n");
-}
 
 RunSummary Load(const std::string& runFile) {
     SilentProgress progress;
@@ -74,28 +28,10 @@ RunSummary Load(const std::string& runFile) {
 class EditedProgramTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        WriteOldVersion(sources_);
-        WriteNewVersion(sources_);
-        ScriptedProgram oldProgram(sources_.File("old/main.pb"), oldBuild_);
-        ScriptedProgram newProgram(sources_.File("new/main.pb"), newBuild_);
-        // Own times in ns; the calls run inside the line that makes them.
-        oldRun_ = oldProgram.Record(
-            home_.Folder(),
-            {Runs("main.pb", "x = Work(1)", 1000,
-                  {Runs("main.pb", "a = n * 2", 100), Runs("main.pb", "b = a + 1", 200),
-                   Runs("main.pb", "c = b * 3", 300)}),
-             Runs("main.pb", "y = Helper(x)", 50, {Runs("util.pbi", "r = v + 1", 400)}),
-             Runs("main.pb", "Debug y", 10)},
-            1700000000);
-        newRun_ = newProgram.Record(
-            home_.Folder(),
-            {Runs("main.pb", "x = Work(1)", 1000,
-                  {Runs("main.pb", "a = n * 2", 100), Runs("main.pb", "t = a - 1", 150),
-                   Runs("main.pb", "b = a + 2", 250)}),
-             Runs("main.pb", "y = Helper(x)", 50, {Runs("util.pbi", "r = v + 1", 600)}),
-             Runs("main.pb", "z = Extra(y)", 20, {Runs("extra.pbi", "w = v * 2", 70)}),
-             Runs("main.pb", "Debug y", 10)},
-            1700003600);
+        const testing::EditedRuns runs =
+            testing::RecordEditedRuns(sources_, oldBuild_, newBuild_, home_);
+        oldRun_ = runs.Old;
+        newRun_ = runs.New;
     }
 
     TempFolder sources_, oldBuild_, newBuild_, home_;

@@ -8,6 +8,7 @@
 // that list.
 
 #include "analysis/check_sets.h"
+#include "analysis/run_profile.h"
 #include "runfiles/entry_record.h"
 #include "source/program_info.h"
 
@@ -197,5 +198,50 @@ class ReferenceProfile {
     std::map<std::string, Pending> pending_; // occurrence key -> start
     std::vector<Execution> executions_;
 };
+
+// Where a profile differs from the reference's figures, one text per difference (none when
+// they are the same).
+inline std::vector<std::string> ProfileDifferences(const RunProfile& actual,
+                                                   const ReferenceProfile::Figures& expected) {
+    std::vector<std::string> differences;
+    const auto check = [&](bool same, const std::string& what) {
+        if (!same) {
+            differences.push_back(what);
+        }
+    };
+    check(actual.RunNanos == expected.Run, "run time");
+    check(actual.Lines.size() == expected.Lines.size(), "number of lines");
+    auto line = expected.Lines.begin();
+    for (std::size_t i = 0; i < actual.Lines.size() && line != expected.Lines.end(); ++i, ++line) {
+        const LineProfile& a = actual.Lines[i];
+        const auto& [id, b] = *line;
+        check(a.LineId == id && a.ScopeId == b.ScopeId && a.Hits == b.Hits &&
+                  a.TotalNanos == b.Total && a.ChildNanos == b.Child && a.SelfNanos == b.Self &&
+                  a.Calls == b.CallsMade,
+              "line " + std::to_string(id));
+    }
+    check(actual.Procedures.size() == expected.Procedures.size(), "number of procedures");
+    auto procedure = expected.Procedures.begin();
+    for (std::size_t i = 0; i < actual.Procedures.size() && procedure != expected.Procedures.end();
+         ++i, ++procedure) {
+        const ProcedureProfile& a = actual.Procedures[i];
+        const auto& [scope, b] = *procedure;
+        check(a.ScopeId == scope && a.Name == b.Name && a.FirstLineId == b.FirstLineId &&
+                  a.Calls == b.Calls && a.Hits == b.Hits && a.SelfNanos == b.Self &&
+                  a.TotalNanos == b.Total,
+              "procedure " + std::to_string(scope));
+    }
+    check(actual.Calls.size() == expected.Calls.size(), "number of call arcs");
+    auto call = expected.Calls.begin();
+    for (std::size_t i = 0; i < actual.Calls.size() && call != expected.Calls.end(); ++i, ++call) {
+        const CallProfile& a = actual.Calls[i];
+        const auto& [arc, b] = *call;
+        check(a.CallerLineId == arc.first && a.CalleeScopeId == arc.second && a.Calls == b.Calls &&
+                  a.InclusiveNanos == b.Inclusive,
+              "calls from line " + std::to_string(arc.first) + " into scope " +
+                  std::to_string(arc.second));
+    }
+    return differences;
+}
 
 } // namespace tickscope::testing

@@ -2,6 +2,7 @@
 // out by hand in the comments; percentages and the order of hot spots.
 #include "analysis/attribution.h"
 #include "analysis/attribution_fixtures.h"
+#include "analysis/line_figures.h"
 #include "analysis/run_profile.h"
 #include "common/statements.h"
 
@@ -269,6 +270,56 @@ TEST(RunProfileTest, ProceduresAreNamedByTheirFirstNameAndFirstLine) {
     EXPECT_EQ(profile.Procedures[1].Name, "");
     EXPECT_EQ(profile.Procedures[1].FirstLineId, 7);
     EXPECT_EQ(ProcedureLabel(profile.Procedures[1]), "(scope 7)");
+}
+
+TEST(RunProfileTest, InstructionFiguresAddUpOverTheCheckedThreads) {
+    // Line 1: instruction 2 first (thread 1: 40 ns), then instruction 1 (thread 1: 10 and
+    // 30 ns; thread 2: 20 ns, thread 3: 5 ns); instruction 3 starts in thread 2 and never
+    // stops. Line 2 only in thread 3 (7 ns).
+    const std::vector<EntryRecord> entries = {
+        Entry(1, 1, true, 0, 2),   Entry(1, 1, false, 40, 2), Entry(1, 1, true, 40, 1),
+        Entry(1, 1, false, 50, 1), Entry(1, 1, true, 50, 1),  Entry(1, 1, false, 80, 1),
+        Entry(2, 1, true, 0, 1),   Entry(2, 1, false, 20, 1), Entry(2, 1, true, 20, 3),
+        Entry(3, 1, true, 0, 1),   Entry(3, 1, false, 5, 1),  Entry(3, 2, true, 5, 1),
+        Entry(3, 2, false, 12, 1)};
+    RunAnalysis analysis;
+    ResetAttribution(analysis, testing::LinesOfFile1(3));
+    testing::Attribute(analysis, entries);
+    struct Case {
+        const char* Name;
+        std::vector<bool> Threads;
+        // Per line id 0..3: {number, hits, total, max, min} of each instruction.
+        std::vector<std::vector<std::tuple<int, int, int, int, int>>> Expected;
+        std::int64_t RunNanos;
+    };
+    const std::vector<Case> cases = {
+        {"all threads",
+         {true, true, true},
+         {{}, {{1, 4, 65, 30, 5}, {2, 1, 40, 40, 40}, {3, 0, 0, 0, 0}}, {{1, 1, 7, 7, 7}}, {}},
+         112},
+        {"the first thread",
+         {true, false, false},
+         {{}, {{1, 2, 40, 30, 10}, {2, 1, 40, 40, 40}}, {}, {}},
+         80},
+        {"the second and third",
+         {false, true, true},
+         {{}, {{1, 2, 25, 20, 5}, {3, 0, 0, 0, 0}}, {{1, 1, 7, 7, 7}}, {}},
+         32},
+        {"none", {false, false, false}, {{}, {}, {}, {}}, 0},
+    };
+    for (const Case& c : cases) {
+        const ThreadChecks threads = testing::ThreadChecksFor(analysis, c.Threads);
+        const auto sums = SumInstructionFigures(analysis, threads);
+        ASSERT_EQ(sums.size(), c.Expected.size()) << c.Name;
+        for (std::size_t id = 0; id < sums.size(); ++id) {
+            std::vector<std::tuple<int, int, int, int, int>> got;
+            for (const InstructionFigures& f : sums[id]) {
+                got.emplace_back(f.InstructionNumber, f.Hits, f.TotalNanos, f.MaxNanos, f.MinNanos);
+            }
+            EXPECT_EQ(got, c.Expected[id]) << c.Name << ", line " << id;
+        }
+        EXPECT_EQ(SumRunNanos(analysis, threads), c.RunNanos) << c.Name;
+    }
 }
 
 TEST(RunProfileTest, PercentagesHaveTwoDecimals) {

@@ -357,6 +357,8 @@ TEST(HostileRunFiles, OutputThatCannotBeWrittenIsAFailure) {
         {"thread list to a full disk", {"--threads-list", run}, "> /dev/full"},
         {"run list to a closed output", {"--list"}, ">&-"},
         {"report to a closed output", {run, "--format", "json"}, ">&-"},
+        {"HTML page to a full disk", {run, "--format", "html"}, "> /dev/full"},
+        {"HTML comparison to a closed output", {"--compare", run, run, "--format=html"}, ">&-"},
         {"help to a closed output", {"--help"}, ">&-"},
     };
     for (const Case& c : cases) {

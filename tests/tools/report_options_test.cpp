@@ -121,6 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
                          o.Layout.Top = 1;
                      })},
         GoodCase{"DashIsARunFile", {"-"}, Run("-")},
+        GoodCase{"AnHtmlPage",
+                 {"r.tkr", "--format", "html"},
+                 Run("r.tkr", [](auto& o) { o.Output = Format::Html; })},
+        GoodCase{"AnHtmlComparison",
+                 {"--compare", "old.tkr", "new.tkr", "--format=html"},
+                 Comparison([](auto& o) { o.Output = Format::Html; })},
         GoodCase{
             "CompareOldThenNew", {"--compare", "old.tkr", "new.tkr"}, Comparison([](auto&) {})},
         GoodCase{"CompareWithItsOptions",
@@ -189,7 +195,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"UnknownMode",
                 {"r", "--mode", "median"},
                 "unknown mode: median (all, avg, max or min)"},
-        BadCase{"UnknownFormat", {"r", "--format=xml"}, "unknown format: xml (text, csv or json)"},
+        BadCase{"UnknownFormat",
+                {"r", "--format=xml"},
+                "unknown format: xml (text, csv, json or html)"},
         BadCase{"FormatNamesAreLowerCase", {"r", "--format", "CSV"}, "unknown format: CSV"},
         BadCase{"UnknownOption", {"r", "--colour"}, "--colour"},
         BadCase{"NoPrefixOfAnOption", {"r", "--form", "csv"}, "--form"},

@@ -1,5 +1,7 @@
 // The analyzer driven like a user on the example runs: choosing the program and a run,
 // check boxes, the actions menu, thresholds, Find, and a dialog that blocks the window.
+#include "analysis/report_figures.h"
+#include "analysis/run_profile.h"
 #include "common/temp_folder.h"
 #include "loaded_session.h"
 #include "runfiles/entry_record.h"
@@ -96,6 +98,7 @@ class AnalyzerFlowTest : public QObject {
     void enterOnARunLoadsIt_data();
     void enterOnARunLoadsIt();
     void rowsTellTheirWholeTextInTooltips();
+    void reportTooltipsTellSelfTimeWhateverTheMode();
     void aRunThatCannotBeLoadedIsReported();
 };
 
@@ -562,6 +565,62 @@ void AnalyzerFlowTest::rowsTellTheirWholeTextInTooltips() {
     }
     QVERIFY(workerOnly >= 0);
     QVERIFY(!tip(kReportList, workerOnly).contains("Hits:"));
+}
+
+void AnalyzerFlowTest::reportTooltipsTellSelfTimeWhateverTheMode() {
+    Loaded f;
+    const int row = f.RowWithMostHits();
+    // The tooltip's lines from the self time on, without the paragraph around them.
+    const auto selfPart = [&] {
+        ListModel& model = f.List(kReportList).Model();
+        const QString tip = model.data(model.index(row, kCodeColumn), Qt::ToolTipRole)
+                                .toString()
+                                .remove(QRegularExpression("<[^>]*>"));
+        const qsizetype self = tip.indexOf("Self time");
+        return self < 0 ? QStringList() : tip.mid(self).split('\n');
+    };
+    // What the profile of the run says for the row's line, for the window's thread checks.
+    const auto expectedSelf = [&] {
+        const LoadedRun& run = f.session.Controller().Run();
+        const RunProfile profile =
+            ComputeRunProfile(run.Analysis, run.Program, ThreadChecksOf(f.Rows(kThreadList)));
+        for (const LineProfile& line : profile.Lines) {
+            if (line.LineId == row + 1) {
+                return QString::fromStdString(
+                    std::string("Self time (ms): ")
+                        .append(FormatMilliseconds(line.SelfNanos))
+                        .append(" (")
+                        .append(FormatPercent(line.SelfNanos, profile.RunNanos))
+                        .append(" % of the run)"));
+            }
+        }
+        return QString();
+    };
+    const QStringList first = selfPart();
+    QVERIFY(first.size() >= 3);
+    QCOMPARE(first[0], expectedSelf());
+    QVERIFY(first[1].startsWith("Self time per hit (ms): "));
+    // One line per instruction, whose hits add up to the row's.
+    long long hits = 0;
+    for (qsizetype i = 2; i < first.size(); ++i) {
+        QVERIFY2(first[i].startsWith("Instruction "), qPrintable(first[i]));
+        hits += first[i].section(": ", 1).section(' ', 0, 0).toLongLong();
+    }
+    QCOMPARE(hits, std::stoll(f.Rows(kReportList).CellText(std::size_t(row), kHitsColumn)));
+    // Self time is a total whatever the mode.
+    for (int mode = 0; mode < 4; ++mode) {
+        emit f.Window().Combo(kModeCombo)->activated(mode);
+        QCOMPARE(selfPart(), first);
+    }
+    // Unchecking a thread changes the run time the percent is taken of.
+    for (int thread = 0; thread < 2; ++thread) {
+        ListModel& threads = f.List(kThreadList).Model();
+        QVERIFY(threads.setData(threads.index(thread, 0), Qt::Unchecked, Qt::CheckStateRole));
+        const QStringList now = selfPart();
+        QCOMPARE(now.value(0), expectedSelf());
+        QVERIFY(threads.setData(threads.index(thread, 0), Qt::Checked, Qt::CheckStateRole));
+    }
+    QCOMPARE(selfPart(), first);
 }
 
 QTEST_MAIN(AnalyzerFlowTest)

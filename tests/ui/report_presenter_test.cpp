@@ -265,6 +265,14 @@ TEST(ReportPresenterTest, TheModeListNamesTheTimeModes) {
     }
 }
 
+// The tooltip of a report row for some checked threads.
+struct ToolTipCase {
+    const char* Name;
+    ThreadChecks Threads;
+    std::size_t Row;
+    std::string Expected;
+};
+
 TEST(ReportPresenterTest, TooltipsTellWholePathsIdsAndEveryTime) {
     // Line 1 runs twice in thread 1 (300 and 100 ns), line 2 not at all, line 3 once in
     // thread 2 (50 ns); line 3 comes from a second file with a long path.
@@ -285,18 +293,14 @@ TEST(ReportPresenterTest, TooltipsTellWholePathsIdsAndEveryTime) {
     EXPECT_EQ(ThreadToolTip(report.Run, 1), "Thread -985712345\nWorker");
     EXPECT_EQ(ThreadToolTip(report.Run, 2), "");
 
-    struct Case {
-        const char* Name;
-        ThreadChecks Threads;
-        std::size_t Row;
-        std::string Expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<ToolTipCase> cases = {
         {"every mode",
          {true, true},
          0,
          "C:\\Game\\main.pb\nFile 1, line 1\nHits: 2\nTime (ms) all: 0.0004\n"
-         "Time (ms) avg: 0.0002\nTime (ms) max: 0.0003\nTime (ms) min: 0.0001"},
+         "Time (ms) avg: 0.0002\nTime (ms) max: 0.0003\nTime (ms) min: 0.0001\n"
+         "Self time (ms): 0.0004 (88.89 % of the run)\nSelf time per hit (ms): 0.0002\n"
+         "Instruction 1: 2 hits, 0.0004 ms"},
         {"not run",
          {true, true},
          1,
@@ -305,22 +309,88 @@ TEST(ReportPresenterTest, TooltipsTellWholePathsIdsAndEveryTime) {
          {true, true},
          2,
          longPath + "\nFile 2, line 40\nHits: 1\nTime (ms) all: 0.00005\nTime (ms) avg: 0.00005\n"
-                    "Time (ms) max: 0.00005\nTime (ms) min: 0.00005"},
+                    "Time (ms) max: 0.00005\nTime (ms) min: 0.00005\n"
+                    "Self time (ms): 0.00005 (11.11 % of the run)\n"
+                    "Self time per hit (ms): 0.00005\nInstruction 1: 1 hit, 0.00005 ms"},
         {"its thread unchecked",
          {true, false},
          2,
          longPath + "\nFile 2, line 40\nNot run by the checked threads"},
         {"beyond the rows", {true, true}, 3, ""},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(
-            ReportRowToolTip(report.Run, SumLineFigures(report.Run.Analysis, c.Threads), c.Row),
-            c.Expected)
+    for (const ToolTipCase& c : cases) {
+        EXPECT_EQ(ReportRowToolTip(report.Run,
+                                   SumReportToolTipFigures(report.Run.Analysis, c.Threads), c.Row),
+                  c.Expected)
             << c.Name;
     }
     // A file id the run does not name shows the id alone.
     report.Run.Program.LinesOfCode[0].SourceFileId = 9;
     EXPECT_EQ(ReportRowToolTip(report.Run, {}, 0).substr(0, 30), "File 9, line 1\nNot run by the ");
+}
+
+TEST(ReportPresenterTest, TooltipsTellSelfTimeAndEachInstruction) {
+    // Thread 1: line 1's first instruction (0..100) calls line 2 twice (10..30, 40..70), its
+    // second instruction runs alone (100..110). Thread 2: line 2 once (0..1000), no parent.
+    // Line 3 starts and never stops; line 4 stops without a start.
+    const std::vector<EntryRecord> entries = {
+        Entry(1, 1, S, 0, 1),   Entry(1, 2, S, 10),     Entry(1, 2, T, 30),
+        Entry(1, 2, S, 40),     Entry(1, 2, T, 70),     Entry(1, 1, T, 100, 1),
+        Entry(1, 1, S, 100, 2), Entry(1, 1, T, 110, 2), Entry(2, 2, S, 0),
+        Entry(2, 2, T, 1000),   Entry(1, 3, S, 200),    Entry(1, 4, T, 300)};
+    Report report({"x = Foo(1) + Foo(2) : y = 1", "ProcedureReturn a", "Delay(5)", "z = 2"},
+                  entries);
+    const auto selfLines = [&](std::size_t row, const ThreadChecks& threads) {
+        const std::string tip = ReportRowToolTip(
+            report.Run, SumReportToolTipFigures(report.Run.Analysis, threads), row);
+        const std::size_t self = tip.find("\nSelf time");
+        return self == std::string::npos ? std::string("(").append(tip).append(")")
+                                         : tip.substr(self + 1);
+    };
+    // Run time: 110 ns in thread 1 (line 1's executions), 1000 ns in thread 2.
+    const std::vector<ToolTipCase> cases = {
+        {"a caller: 110 minus 50 ns of calls, of 1110 ns; two instructions",
+         {true, true},
+         0,
+         "Self time (ms): 0.00006 (5.41 % of the run)\nSelf time per hit (ms): 0.00003\n"
+         "Instruction 1: 1 hit, 0.0001 ms\nInstruction 2: 1 hit, 0.00001 ms"},
+        {"the caller with the second thread unchecked: of 110 ns",
+         {true, false},
+         0,
+         "Self time (ms): 0.00006 (54.55 % of the run)\nSelf time per hit (ms): 0.00003\n"
+         "Instruction 1: 1 hit, 0.0001 ms\nInstruction 2: 1 hit, 0.00001 ms"},
+        {"the callee over both threads",
+         {true, true},
+         1,
+         "Self time (ms): 0.00105 (94.59 % of the run)\nSelf time per hit (ms): 0.00035\n"
+         "Instruction 1: 3 hits, 0.00105 ms"},
+        {"the callee in the first thread only",
+         {true, false},
+         1,
+         "Self time (ms): 0.00005 (45.45 % of the run)\nSelf time per hit (ms): 0.000025\n"
+         "Instruction 1: 2 hits, 0.00005 ms"},
+        {"only the second thread: its run time alone",
+         {false, true},
+         1,
+         "Self time (ms): 0.001 (100.00 % of the run)\nSelf time per hit (ms): 0.001\n"
+         "Instruction 1: 1 hit, 0.001 ms"},
+        {"started, never stopped: no time, no hit",
+         {true, true},
+         2,
+         "Self time (ms): 0. (0.00 % of the run)\nSelf time per hit (ms): 0.\n"
+         "Instruction 1: 0 hits, 0. ms"},
+        {"stopped without a start",
+         {true, true},
+         3,
+         "(File 1, line 4\nNot run by the checked threads)"},
+        {"no thread checked: no run time",
+         {false, false},
+         0,
+         "(File 1, line 1\nNot run by the checked threads)"},
+    };
+    for (const ToolTipCase& c : cases) {
+        EXPECT_EQ(selfLines(c.Row, c.Threads), c.Expected) << c.Name;
+    }
 }
 
 TEST(ActionMenuTest, MenuItemsMapToTheirActions) {

@@ -1,6 +1,7 @@
 #include "report/compare_command.h"
 
 #include "analysis/comparison_output.h"
+#include "analysis/html_report.h"
 #include "analysis/report_figures.h"
 #include "analysis/run_comparison.h"
 #include "report/report_io.h"
@@ -33,6 +34,7 @@ std::string Render(Format format, const ComparisonReport& report) {
     case Format::Json:
         return JsonComparison(report);
     case Format::Text:
+    case Format::Html: // streamed by CompareCommand
         break;
     }
     return TextComparison(report);
@@ -64,7 +66,11 @@ int CompareCommand(const ReportOptions& options) {
              "every line is added or removed");
     }
     const ComparisonLayout layout{options.Layout.Table, options.ComparisonSort, options.Layout.Top};
-    const int written = Write(Render(options.Output, {*older, *newer, comparison, layout}));
+    const ComparisonReport report{*older, *newer, comparison, layout};
+    const int written =
+        options.Output == Format::Html
+            ? WriteStreamed([&report](TextSink& sink) { WriteHtmlComparison(report, sink); })
+            : Write(Render(options.Output, report));
     if (written != kExitOk || !options.FailSlowerPercent) {
         return written;
     }

@@ -1,5 +1,6 @@
 #include "report/report_commands.h"
 
+#include "analysis/html_report.h"
 #include "analysis/report_figures.h"
 #include "analysis/report_output.h"
 #include "analysis/run_catalogue.h"
@@ -38,6 +39,7 @@ std::string Render(Format format, const RunReport& report) {
     case Format::Json:
         return JsonReport(report);
     case Format::Text:
+    case Format::Html: // streamed by ReportRun
         break;
     }
     return TextReport(report);
@@ -58,8 +60,11 @@ int ReportRun(const ReportOptions& options) {
     const ReportFigures figures =
         ComputeReportFigures(run->Analysis, threads, lines, options.Mode, scale);
     const RunProfile profile = ComputeRunProfile(run->Analysis, run->Program, threads);
-    return Write(Render(options.Output, RunReport{*run, threads, figures, profile, scale,
-                                                  options.RunFile, options.Layout}));
+    const RunReport report{*run, threads, figures, profile, scale, options.RunFile, options.Layout};
+    if (options.Output == Format::Html) {
+        return WriteStreamed([&report](TextSink& sink) { WriteHtmlReport(report, sink); });
+    }
+    return Write(Render(options.Output, report));
 }
 
 } // namespace

@@ -32,6 +32,42 @@ int Write(const std::string& text) {
     return kExitWriteFailed;
 }
 
+namespace {
+
+// Standard output as a sink; after a failed write the rest is dropped.
+class StdoutSink final : public TextSink {
+  public:
+    void Write(std::string_view text) override {
+        if (!failed_ && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
+            failed_ = true;
+            error_ = errno;
+        }
+    }
+    // kExitOk, or kExitWriteFailed with a line on stderr.
+    int Finish() {
+        if (!failed_ && std::fflush(stdout) == 0 && !std::ferror(stdout)) {
+            return kExitOk;
+        }
+        const int error = failed_ ? error_ : errno;
+        std::fprintf(stderr, "tickscope-report: cannot write the output: %s\n",
+                     error != 0 ? std::strerror(error) : "write error");
+        return kExitWriteFailed;
+    }
+
+  private:
+    bool failed_ = false;
+    int error_ = 0;
+};
+
+} // namespace
+
+int WriteStreamed(const std::function<void(TextSink&)>& write) {
+    errno = 0;
+    StdoutSink sink;
+    write(sink);
+    return sink.Finish();
+}
+
 std::unique_ptr<LoadedRun> LoadNamedRun(const std::string& runFile) {
     // A regular file that can be opened, without waiting on it (a pipe named like a run).
     if (!platform::OpenRegularFile(runFile).has_value()) {

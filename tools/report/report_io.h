@@ -5,8 +5,10 @@
 
 #include "analysis/check_sets.h"
 #include "analysis/loaded_run.h"
+#include "platform/text_sink.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +25,9 @@ void Warn(const std::string& message);
 // Writes the output and flushes it: kExitOk, or kExitWriteFailed with a line on stderr when
 // it did not all reach standard output (a full disk, a closed pipe, a closed descriptor).
 int Write(const std::string& text);
+
+// Write for an output written piece by piece (a page): `write` streams into standard output.
+int WriteStreamed(const std::function<void(TextSink&)>& write);
 
 // The run file the user named, loaded (a warning when its invocations are incomplete);
 // nullptr after one line on stderr when it cannot be read or loaded.

@@ -31,7 +31,7 @@ enum class Command {
     Compare,     // --compare OLD.tkr NEW.tkr: two runs side by side
 };
 
-enum class Format { Text, Csv, Json };
+enum class Format { Text, Csv, Json, Html };
 
 // A name the command line accepts for a value.
 template <typename T> struct NamedValue {
@@ -39,10 +39,11 @@ template <typename T> struct NamedValue {
     T Value;
 };
 
-inline constexpr std::array<NamedValue<Format>, 3> kFormats = {{
+inline constexpr std::array<NamedValue<Format>, 4> kFormats = {{
     {"text", Format::Text},
     {"csv", Format::Csv},
     {"json", Format::Json},
+    {"html", Format::Html},
 }};
 
 inline constexpr std::array<NamedValue<ReportTable>, 2> kTables = {{
