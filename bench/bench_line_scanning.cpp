@@ -1,5 +1,6 @@
 // Throughput of the line scanning helpers and the parser passes over the PureBasic corpus.
 #include "common/corpus.h"
+#include "source/keyword_set.h"
 #include "source/line_scanning.h"
 #include "source/parser_passes.h"
 #include "source/scope_keywords.h"
@@ -79,6 +80,50 @@ void BM_FindKeyword40PerLine(benchmark::State& state) {
 }
 BENCHMARK(BM_FindKeyword40PerLine);
 
+// The scope keyword group of every line, as the scope pass asks it of each statement.
+void BM_ClassifyInstruction(benchmark::State& state) {
+    if (SkipWithoutCorpus(state)) {
+        return;
+    }
+    const auto& lines = CorpusLines();
+    std::int64_t bytes = 0;
+    for (const auto& line : lines) {
+        bytes += static_cast<std::int64_t>(line.size());
+    }
+    for (auto _ : state) {
+        for (const auto& line : lines) {
+            benchmark::DoNotOptimize(ClassifyInstruction(line));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(lines.size()));
+    state.SetBytesProcessed(state.iterations() * bytes);
+}
+BENCHMARK(BM_ClassifyInstruction);
+
+// The scan alone that spares most statements the keyword searches.
+void BM_KeywordScan(benchmark::State& state) {
+    if (SkipWithoutCorpus(state)) {
+        return;
+    }
+    KeywordSet keywords;
+    for (const auto& entry : kScopeKeywords) {
+        keywords.Add(entry.Keyword);
+    }
+    const auto& lines = CorpusLines();
+    std::int64_t bytes = 0;
+    for (const auto& line : lines) {
+        bytes += static_cast<std::int64_t>(line.size());
+    }
+    for (auto _ : state) {
+        for (const auto& line : lines) {
+            benchmark::DoNotOptimize(keywords.Scan(line));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(lines.size()));
+    state.SetBytesProcessed(state.iterations() * bytes);
+}
+BENCHMARK(BM_KeywordScan);
+
 ProgramInfo CorpusProgram() {
     ProgramInfo program;
     int number = 0;
@@ -92,7 +137,8 @@ ProgramInfo CorpusProgram() {
     return program;
 }
 
-// The three passes of a load over all lines (building the line list is not timed).
+// The three passes of a load over all lines, in the one walk a load makes (building the
+// line list is not timed).
 void BM_ParserPasses(benchmark::State& state) {
     if (SkipWithoutCorpus(state)) {
         return;
@@ -101,9 +147,7 @@ void BM_ParserPasses(benchmark::State& state) {
         state.PauseTiming();
         ProgramInfo program = CorpusProgram();
         state.ResumeTiming();
-        RunContinuationPass(program);
-        RunSplittingPass(program);
-        RunScopePass(program);
+        RunParserPasses(program);
         benchmark::DoNotOptimize(program.ScopeIds.Size());
         state.PauseTiming();
         program = ProgramInfo();

@@ -9,6 +9,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -26,13 +27,18 @@ int main(int argc, char** argv) {
         settings.ProbesForX86 = state.ProbesForX86;
         settings.MonitoringRuntimeText = state.MonitoringRuntimeText;
         settings.TempFolder = tickscope::platform::TempFolder();
+        // Both files are written: the process ends without freeing the program.
+        const auto exitWhenWritten = [] {
+            std::fflush(nullptr);
+            std::_Exit(0);
+        };
         if (tickscope::platform::HasDisplay()) {
             QApplication app(argc, argv);
             tickscope::QtRequesters requesters(nullptr);
-            tickscope::RunBuildMode(settings, requesters);
+            tickscope::RunBuildMode(settings, requesters, exitWhenWritten);
         } else {
             tickscope::TerminalRequesters requesters(std::cin, std::cerr);
-            tickscope::RunBuildMode(settings, requesters);
+            tickscope::RunBuildMode(settings, requesters, exitWhenWritten);
         }
     };
     runners.Analysis = [&](const tickscope::StartupState&) {

@@ -227,7 +227,7 @@ class Replay {
     }
 
     // A plausible duration for one statement, with a little deterministic noise.
-    std::int64_t Cost(const std::string& code) {
+    std::int64_t Cost(std::string_view code) {
         std::uint32_t& noise = tlsThread->Noise;
         noise = noise * 1664525u + 1013904223u;
         const std::int64_t jitter = (noise >> 16) % 40;

@@ -231,7 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             highestSeen = line.SourceFileId;
             if (line.SourceFileId != 1) {
                 FUZZ_CHECK(i > 0, "included lines before the includer");
-                const std::string& before = raw.LinesOfCode[i - 1].Code;
+                const std::string_view before = raw.LinesOfCode[i - 1].Code;
                 FUZZ_CHECK(tickscope::FindKeyword(before, "includefile") > 0 ||
                                tickscope::FindKeyword(before, "xincludefile") > 0,
                            "lines of file " + std::to_string(line.SourceFileId) + " follow " +

@@ -45,7 +45,7 @@ void ChooseThread(CheckActionContext& context, ChoiceKind kind, bool checked) {
 
 } // namespace
 
-bool IsTimeConsumer(const std::string& code) {
+bool IsTimeConsumer(std::string_view code) {
     return ContainsIgnoringAsciiCase(code, "delay(") ||
            ContainsIgnoringAsciiCase(code, "requester(") ||
            ContainsIgnoringAsciiCase(code, "waitwindowevent(");

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tickscope {
@@ -72,7 +73,7 @@ void UncheckCalls(LineChecks& lines, const RunAnalysis& analysis);
 void UncheckTimeConsumers(LineChecks& lines, const ProgramInfo& program);
 
 // True when the code, lower-cased, contains "delay(", "requester(" or "waitwindowevent(".
-bool IsTimeConsumer(const std::string& code);
+bool IsTimeConsumer(std::string_view code);
 
 // The rows a source-file or thread choice offers: the program's source files in table
 // order, the run's threads in order.

@@ -228,7 +228,7 @@ LineRowTexts ComparisonTexts::Line(const LineComparison& row) const {
         Percent(row.Old.HasFigures, row.Old.TimeNanos, row.New.HasFigures, row.New.TimeNanos);
     texts.OldSelf = Milliseconds(row.Old.HasFigures, row.Old.SelfNanos);
     texts.NewSelf = Milliseconds(row.New.HasFigures, row.New.SelfNanos);
-    texts.Code = code ? code->Code : std::string();
+    texts.Code = code ? std::string(code->Code) : std::string();
     return texts;
 }
 

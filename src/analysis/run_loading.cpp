@@ -78,8 +78,8 @@ void ReadProgram(const RunRecord& record, ProgramInfo& program, LineBuilt lineBu
     header.SourceFileCount = record.SourceFileCount;
     header.ScopeCount = record.ScopeCount;
     ProgramInfoReader reader;
-    reader.ReadTables(record.FileName, header, program);
-    reader.CollectLines(record.FileName);
+    reader.CollectLines(record.FileName, record.LineCount);
+    reader.ReadTables(header, program);
     const std::int64_t lineCount = reader.LineCount(record.LineCount);
     program.LinesOfCode.reserve(static_cast<std::size_t>(lineCount));
     for (std::int64_t n = 1; n <= lineCount; ++n) {

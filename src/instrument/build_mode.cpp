@@ -53,8 +53,9 @@ bool NamesSourceFile(const std::string& target, const LoadDetails& details,
 
 class Build {
   public:
-    Build(const BuildSettings& settings, Requesters& requesters)
-        : settings_(settings), requesters_(requesters) {}
+    Build(const BuildSettings& settings, Requesters& requesters,
+          const std::function<void()>& whenWritten)
+        : settings_(settings), requesters_(requesters), whenWritten_(whenWritten) {}
 
     void Run() {
         if (settings_.TargetPath.empty()) {
@@ -112,6 +113,9 @@ class Build {
         if (!writer.Commit()) {
             return Tell("could not write " + settings_.TargetPath + ": " + writer.Error());
         }
+        if (whenWritten_) {
+            whenWritten_();
+        }
     }
 
     void Tell(const std::string& what) {
@@ -121,18 +125,20 @@ class Build {
   private:
     const BuildSettings& settings_;
     Requesters& requesters_;
+    const std::function<void()>& whenWritten_;
 };
 
 } // namespace
 
-void RunBuildMode(const BuildSettings& settings, Requesters& requesters) {
+void RunBuildMode(const BuildSettings& settings, Requesters& requesters,
+                  const std::function<void()>& whenWritten) {
     // A file-size limit makes a write fail instead of ending the process, so that no
     // temporary file is left behind.
     platform::IgnoreFileSizeLimitSignal();
     if (!requesters.AskYesNo(kTickscopeTitle, kQuestionText)) {
         return;
     }
-    Build build(settings, requesters);
+    Build build(settings, requesters, whenWritten);
     try {
         build.Run();
     } catch (const std::bad_alloc&) {

@@ -1,14 +1,17 @@
 #include "instrument/instruction_rules.h"
 
 #include "instrument/probe_text.h"
+#include "source/keyword_set.h"
 #include "source/label_patterns.h"
 #include "source/line_scanning.h"
 #include "source/text_utils.h"
 
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string_view>
-#include <unordered_map>
 
 namespace tickscope {
 
@@ -68,22 +71,24 @@ std::string TabsToSpaces(std::string_view text) {
     return ReplaceAll(text, "\t", " ");
 }
 
-bool IsWordCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
+// The keywords of all rules in one set, and the rule of each.
+struct RuleKeywords {
+    KeywordSet Set;
+    std::array<int, 64> RuleOf{};
+};
 
-// Keyword -> index of its rule.
-const std::unordered_map<std::string_view, int>& KeywordRuleIndex() {
-    static const std::unordered_map<std::string_view, int> index = [] {
-        std::unordered_map<std::string_view, int> table;
+const RuleKeywords& IndexedRuleKeywords() {
+    static const RuleKeywords keywords = [] {
+        RuleKeywords all;
         for (int rule = 0; rule < static_cast<int>(kKeywordRules.size()); ++rule) {
             for (const std::string_view keyword : kKeywordRules[rule].Keywords) {
-                table.emplace(keyword, rule);
+                all.RuleOf[all.Set.Size()] = rule;
+                all.Set.Add(keyword);
             }
         }
-        return table;
+        return all;
     }();
-    return index;
+    return keywords;
 }
 
 int LabelOrDefaultRule(const std::string& masked) {
@@ -107,135 +112,141 @@ int MatchingRuleByScan(const std::string& norm) {
     return LabelOrDefaultRule(MaskLine(norm));
 }
 
+namespace {
+
+// The rule of the first keyword found, in the order the rules are tried; otherwise a label
+// (only a text with a colon can be one) or the default rule.
+int RuleOfScan(const KeywordScan& scan, const std::function<std::string()>& masked) {
+    const RuleKeywords& keywords = IndexedRuleKeywords();
+    if (scan.Found != 0) {
+        // Keywords are numbered rule by rule in order: the lowest one found decides.
+        return keywords.RuleOf[static_cast<std::size_t>(std::countr_zero(scan.Found))];
+    }
+    return scan.HasColon ? LabelOrDefaultRule(masked()) : kDefaultRule;
+}
+
+} // namespace
+
 int MatchingRule(const std::string& norm) {
-    // FindKeyword only finds a keyword between separators that are not word characters, so
-    // a keyword it finds is a whole word of the masked text: only such words need a search.
-    const std::string masked = MaskLine(norm);
-    const auto& index = KeywordRuleIndex();
-    int candidates = 0; // bit per rule
-    std::string word;
-    for (std::size_t i = 0; i < masked.size();) {
-        if (!IsWordCharacter(masked[i])) {
-            ++i;
-            continue;
-        }
-        const std::size_t start = i;
-        while (i < masked.size() && IsWordCharacter(masked[i])) {
-            ++i;
-        }
-        if (i - start > 17) {
-            continue; // longer than any keyword
-        }
-        word = LowerAscii(std::string_view(masked).substr(start, i - start));
-        const auto found = index.find(word);
-        if (found != index.end()) {
-            candidates |= 1 << found->second;
-        }
-    }
-    for (int rule = 0; candidates != 0 && rule < static_cast<int>(kKeywordRules.size()); ++rule) {
-        if ((candidates & (1 << rule)) == 0) {
-            continue;
-        }
-        for (const std::string_view keyword : kKeywordRules[rule].Keywords) {
-            if (FindKeyword(norm, keyword) != 0) {
-                return rule;
-            }
-        }
-    }
-    return LabelOrDefaultRule(masked);
+    return RuleOfScan(IndexedRuleKeywords().Set.Scan(norm), [&] { return MaskLine(norm); });
 }
 
 namespace {
 
-Output ChooseOutput(const std::string& norm) {
-    return OutputOfRule(MatchingRule(norm));
+// The output of an eligible instruction: the rules ask FindKeyword about the normalised
+// text (tabs as spaces, trimmed, comment removed), which one scan of the statement answers.
+Output ChooseOutput(std::string_view text) {
+    const KeywordScan scan = IndexedRuleKeywords().Set.Scan(text, ScanExtent::Statement);
+    return OutputOfRule(RuleOfScan(scan, [&] {
+        // Tabs become spaces, then the text is trimmed; trimming both first is the same.
+        return MaskLine(StripComment(TabsToSpaces(Trim(text, " \t"))));
+    }));
 }
 
 void AppendAsIs(const LineOfCode& line, const Instruction& instruction, const RuleContext& context,
-                std::vector<std::string>& out, bool& endInserted) {
+                LineOutput& out, bool& endInserted) {
     // The IDE's option footer of the main file marks the end of the program's code.
     if (!context.IsSharedDll && line.SourceFileId == 1 &&
         StartsWith(line.TextOf(instruction), kIdeOptionsFooter)) {
-        out.emplace_back(kEndCall);
+        out.Append(kEndCall);
         endInserted = true;
     }
-    out.emplace_back(line.TextOf(instruction));
+    out.Append(line.TextOf(instruction));
 }
 
 } // namespace
 
 bool IsEligible(std::string_view code, int scopeId) {
-    if (scopeId == 0 || Trim(code).empty()) {
+    if (scopeId == 0) {
         return false;
     }
-    // Tabs count as spaces here: a comment behind tabs is still a comment.
-    const std::size_t first = code.find_first_not_of(" \t");
-    return first == std::string_view::npos || code[first] != ';';
+    // Tabs count as spaces when looking for the comment (a comment behind tabs is still a
+    // comment), but only spaces make a blank statement: one with a tab is not blank.
+    std::size_t first = 0;
+    while (first < code.size() && (code[first] == ' ' || code[first] == '\t')) {
+        ++first;
+    }
+    if (first == code.size()) {
+        return code.find('\t') != std::string_view::npos;
+    }
+    return code[first] != ';';
 }
 
 void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
-                             const RuleContext& context, std::vector<std::string>& out,
-                             bool& endInserted) {
+                             const RuleContext& context, LineOutput& out, bool& endInserted) {
     const std::string_view text = line.TextOf(instruction);
     if (!IsEligible(text, instruction.ScopeId)) {
         AppendAsIs(line, instruction, context, out, endInserted);
         return;
     }
-    // Tabs become spaces, then the text is trimmed; trimming both first is the same.
-    const std::string norm = StripComment(TabsToSpaces(Trim(text, " \t")));
-    const InstructionKeyParts block = SplitInstructionKey(instruction.BlockKey);
+    const Output output = ChooseOutput(text);
     const auto probe = [&](ProbeKind kind, bool ownKey, bool overrideStackframe) {
+        std::string& element = out.Open();
         if (ownKey) {
-            return ProbeText(kind, line.SourceFileId, line.LineNumber,
-                             instruction.InstructionNumber, overrideStackframe,
-                             context.ProbesForX86);
+            AppendProbeText(element, kind, line.SourceFileId, line.LineNumber,
+                            instruction.InstructionNumber, overrideStackframe,
+                            context.ProbesForX86);
+        } else {
+            const InstructionKeyParts block = SplitInstructionKey(instruction.BlockKey);
+            AppendProbeText(element, kind, block.SourceFileId, block.LineNumber,
+                            block.InstructionNumber, overrideStackframe, context.ProbesForX86);
         }
-        return ProbeText(kind, block.SourceFileId, block.LineNumber, block.InstructionNumber,
-                         overrideStackframe, context.ProbesForX86);
+        out.CloseElement();
     };
 
-    switch (ChooseOutput(norm)) {
+    switch (output) {
     case Output::CommentedOut:
-        out.emplace_back(1, ';').append(text);
+        out.Open() += ';';
+        out.Append(text);
         break;
     case Output::ProcedureHead:
-        out.emplace_back(text);
-        out.emplace_back("Define tickscopevar.b");
+        out.Append(text);
+        out.Append("Define tickscopevar.b");
         break;
     case Output::AsIs:
         AppendAsIs(line, instruction, context, out, endInserted);
         break;
     case Output::BlockWrapped:
-        out.push_back(probe(ProbeKind::Start, false, false));
-        out.emplace_back(text);
-        out.push_back(probe(ProbeKind::Stop, false, false));
+        probe(ProbeKind::Start, false, false);
+        out.Append(text);
+        probe(ProbeKind::Stop, false, false);
         break;
     case Output::TextThenBlockStop:
-        out.emplace_back(text);
-        out.push_back(probe(ProbeKind::Stop, false, false));
+        out.Append(text);
+        probe(ProbeKind::Stop, false, false);
         break;
     case Output::BlockStartThenText:
-        out.push_back(probe(ProbeKind::Start, false, false));
-        out.emplace_back(text);
+        probe(ProbeKind::Start, false, false);
+        out.Append(text);
         break;
     case Output::OwnStartOverrideFirst:
-        out.push_back(probe(ProbeKind::Start, true, true));
-        out.emplace_back(text);
+        probe(ProbeKind::Start, true, true);
+        out.Append(text);
         break;
     case Output::TextThenBlockStopOverride:
-        out.emplace_back(text);
-        out.push_back(probe(ProbeKind::Stop, false, true));
+        out.Append(text);
+        probe(ProbeKind::Stop, false, true);
         break;
     case Output::EndCallFirst:
-        out.emplace_back(kEndCall);
+        out.Append(kEndCall);
         endInserted = true;
         AppendAsIs(line, instruction, context, out, endInserted);
         break;
     case Output::OwnWrapped:
-        out.push_back(probe(ProbeKind::Start, true, false));
-        out.emplace_back(text);
-        out.push_back(probe(ProbeKind::Stop, true, false));
+        probe(ProbeKind::Start, true, false);
+        out.Append(text);
+        probe(ProbeKind::Stop, true, false);
         break;
+    }
+}
+
+void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
+                             const RuleContext& context, std::vector<std::string>& out,
+                             bool& endInserted) {
+    LineOutput output;
+    AppendInstructionOutput(line, instruction, context, output, endInserted);
+    for (std::size_t i = 0; i < output.Count(); ++i) {
+        out.emplace_back(output.Element(i));
     }
 }
 

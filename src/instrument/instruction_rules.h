@@ -1,5 +1,6 @@
 #pragma once
 
+#include "instrument/line_output.h"
 #include "source/program_info.h"
 
 #include <string>
@@ -23,13 +24,16 @@ bool IsEligible(std::string_view code, int scopeId);
 // Appends the output lines that stand for one instruction of `line` in the written program.
 // Sets `endInserted` when a call of tickscope_End() was placed.
 void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
+                             const RuleContext& context, LineOutput& out, bool& endInserted);
+// The same with the output lines as separate texts.
+void AppendInstructionOutput(const LineOfCode& line, const Instruction& instruction,
                              const RuleContext& context, std::vector<std::string>& out,
                              bool& endInserted);
 
 // Index of the rule that decides an eligible instruction, from its normalised text (tabs as
 // spaces, trimmed, comment removed): 0-13 the keyword rules in order, 14 a label, 15 none.
-// MatchingRule searches only the keywords that stand as words in the text; MatchingRuleByScan
-// tries every keyword in order and is the reference it must agree with.
+// MatchingRule finds them all in one scan of the text (KeywordSet); MatchingRuleByScan asks
+// FindKeyword about every keyword in order and is the reference it must agree with.
 int MatchingRule(const std::string& norm);
 int MatchingRuleByScan(const std::string& norm);
 

@@ -10,8 +10,6 @@ namespace tickscope {
 
 namespace {
 
-using OutputList = std::vector<std::string>;
-
 bool HasScope(const ProgramInfo& program, std::string_view lowerName) {
     for (const auto& [name, id] : program.ScopeIds) {
         if (LowerAscii(name) == lowerName) {
@@ -55,11 +53,10 @@ class OutputGenerator {
     // its elements once with index -1.
     template <typename Take> void Generate(Take take) {
         const std::vector<LineOfCode>& lines = program_.LinesOfCode;
-        OutputList current;
-        OutputList held;
+        LineOutput current;
+        LineOutput held;
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            current.clear();
-            current.reserve(lines[i].Instructions.size() * 3); // start, text, stop
+            current.Clear();
             for (const Instruction& instruction : lines[i].Instructions) {
                 AppendInstructionOutput(lines[i], instruction, context_, current, endInserted_);
             }
@@ -76,46 +73,46 @@ class OutputGenerator {
             PlaceGeneratedEntryPoints(held);
         }
         if (!endInserted_) {
-            held.emplace_back(kEndCall);
+            held.Append(kEndCall);
         }
         take(static_cast<std::ptrdiff_t>(lines.size()) - 1, held);
     }
 
   private:
-    void PlaceGeneratedEntryPoints(OutputList& first) {
+    void PlaceGeneratedEntryPoints(LineOutput& first) {
         if (!program_.IsSharedDll) {
             return;
         }
         if (!findDetachEnd_) {
-            first.insert(first.begin(),
+            first.Insert(0,
                          "ProcedureDLL DetachProcess(Instance) : tickscope_End() : EndProcedure");
             endInserted_ = true;
         }
         if (!findAttachHead_) {
-            first.insert(first.begin(), "ProcedureDLL AttachProcess(Instance) : "
-                                        "tickscope_InitHiresTiming() : tickscope_Begin() : "
-                                        "EndProcedure");
+            first.Insert(0, "ProcedureDLL AttachProcess(Instance) : "
+                            "tickscope_InitHiresTiming() : tickscope_Begin() : EndProcedure");
         }
     }
 
-    void PlaceEntryPointCalls(OutputList& elements) {
+    void PlaceEntryPointCalls(LineOutput& elements) {
         if (findDetachEnd_) {
-            for (auto it = elements.begin(); it != elements.end(); ++it) {
-                if (detachHeadSeen_ && ContainsIgnoringAsciiCase(*it, "endprocedure")) {
-                    elements.insert(it, kEndCall);
+            for (std::size_t i = 0; i < elements.Count(); ++i) {
+                if (detachHeadSeen_ &&
+                    ContainsIgnoringAsciiCase(elements.Element(i), "endprocedure")) {
+                    elements.Insert(i, kEndCall);
                     endInserted_ = true;
                     findDetachEnd_ = false;
                     break;
                 }
-                if (IsProcedureHead(*it, "detachprocess")) {
+                if (IsProcedureHead(elements.Element(i), "detachprocess")) {
                     detachHeadSeen_ = true;
                 }
             }
         }
         if (findAttachHead_) {
-            for (auto it = elements.begin(); it != elements.end(); ++it) {
-                if (IsProcedureHead(*it, "attachprocess")) {
-                    elements.insert(it + 1, "tickscope_InitHiresTiming() : tickscope_Begin()");
+            for (std::size_t i = 0; i < elements.Count(); ++i) {
+                if (IsProcedureHead(elements.Element(i), "attachprocess")) {
+                    elements.Insert(i + 1, "tickscope_InitHiresTiming() : tickscope_Begin()");
                     findAttachHead_ = false;
                     break;
                 }
@@ -135,18 +132,20 @@ class OutputGenerator {
 
 void WriteInstrumentedProgram(const ProgramInfo& program, const InstrumentOptions& options,
                               TextSink& sink) {
+    // Lines are gathered into pieces of about 256 KB, which a file sink writes without a copy.
+    constexpr std::size_t kPiece = std::size_t{256} << 10;
     OutputGenerator generator(program, options);
-    sink.Write(generator.Runtime(options));
-    std::string text;
-    generator.Generate([&](std::ptrdiff_t, const OutputList& elements) {
-        text.clear();
-        for (const std::string& element : elements) {
-            text += element;
-            text += '\n';
+    std::string piece = generator.Runtime(options);
+    piece.reserve(kPiece + 4096);
+    generator.Generate([&](std::ptrdiff_t, const LineOutput& output) {
+        piece += output.Text();
+        if (piece.size() >= kPiece) {
+            sink.Write(piece);
+            piece.clear();
         }
-        sink.Write(text);
     });
-    sink.Write("\r\n");
+    piece += "\r\n";
+    sink.Write(piece);
 }
 
 InstrumentedTexts InstrumentProgram(const ProgramInfo& program, const InstrumentOptions& options) {
@@ -155,13 +154,10 @@ InstrumentedTexts InstrumentProgram(const ProgramInfo& program, const Instrument
     texts.ProgramInfo = WriteProgramInfo(program);
     OutputGenerator generator(program, options);
     texts.Program = generator.Runtime(options);
-    generator.Generate([&](std::ptrdiff_t index, OutputList& elements) {
-        for (const std::string& element : elements) {
-            texts.Program += element;
-            texts.Program += '\n';
-        }
+    generator.Generate([&](std::ptrdiff_t index, const LineOutput& output) {
+        texts.Program += output.Text();
         if (index >= 0) {
-            texts.LineOutputs[static_cast<std::size_t>(index)] = std::move(elements);
+            texts.LineOutputs[static_cast<std::size_t>(index)] = output.Elements();
         }
     });
     texts.Program += "\r\n";

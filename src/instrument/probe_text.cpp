@@ -21,6 +21,13 @@ std::string ProbeText(ProbeKind kind, int sourceFileId, int lineNumber, int inst
                       bool overrideStackframe, bool probesForX86) {
     std::string text;
     text.reserve(probesForX86 ? 96 : 64);
+    AppendProbeText(text, kind, sourceFileId, lineNumber, instructionNumber, overrideStackframe,
+                    probesForX86);
+    return text;
+}
+
+void AppendProbeText(std::string& text, ProbeKind kind, int sourceFileId, int lineNumber,
+                     int instructionNumber, bool overrideStackframe, bool probesForX86) {
     if (probesForX86) {
         text += "! pushf\n! pushad\n";
     }
@@ -32,7 +39,6 @@ std::string ProbeText(ProbeKind kind, int sourceFileId, int lineNumber, int inst
     AppendNumber(text, instructionNumber);
     text += overrideStackframe ? ", #True" : ", #False";
     text += probesForX86 ? ")\n! popad\n! popf" : ")";
-    return text;
 }
 
 std::optional<ProbeCall> ParseProbeText(std::string_view element) {

@@ -14,6 +14,9 @@ enum class ProbeKind { Start, Stop };
 // and registers around the call on lines of their own (joined by LF in one element).
 std::string ProbeText(ProbeKind kind, int sourceFileId, int lineNumber, int instructionNumber,
                       bool overrideStackframe, bool probesForX86);
+// The same, appended to `out`.
+void AppendProbeText(std::string& out, ProbeKind kind, int sourceFileId, int lineNumber,
+                     int instructionNumber, bool overrideStackframe, bool probesForX86);
 
 // The numbers a probe element carries.
 struct ProbeCall {

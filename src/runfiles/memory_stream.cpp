@@ -11,23 +11,29 @@ std::string_view MemoryTextStream::ReadMemoryLine() {
     std::size_t terminator = 0;
     const char* data = bytes_.data();
     const std::size_t size = bytes_.size();
+    std::size_t zero = std::string_view::npos; // the first NUL, which ends the text
     while (cursor < size) {
         const char c = data[cursor];
-        if (c == '\r') {
-            cursor += 2;
-            terminator = 2;
-            break;
-        }
-        if (c == '\n') {
-            cursor += 1;
-            terminator = 1;
-            break;
+        // One test passes the bytes that are no line end and no NUL.
+        if (static_cast<unsigned char>(c) <= '\r') {
+            if (c == '\r') {
+                cursor += 2;
+                terminator = 2;
+                break;
+            }
+            if (c == '\n') {
+                cursor += 1;
+                terminator = 1;
+                break;
+            }
+            if (c == '\0' && zero == std::string_view::npos) {
+                zero = cursor - start;
+            }
         }
         ++cursor;
     }
     position_ = cursor;
-    std::string_view line(data + start, cursor - start - terminator);
-    const auto zero = line.find('\0');
+    const std::string_view line(data + start, cursor - start - terminator);
     return zero == std::string_view::npos ? line : line.substr(0, zero);
 }
 

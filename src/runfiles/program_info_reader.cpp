@@ -92,16 +92,14 @@ RunHeader ReadRunHeader(const std::string& runFile) {
     return header;
 }
 
-void ProgramInfoReader::ReadTables(const std::string& runFile, const RunHeader& header,
-                                   ProgramInfo& program) {
+void ProgramInfoReader::ReadTables(const RunHeader& header, ProgramInfo& program) const {
+    // The tables are parsed from the bytes already read; a file too large to read its
+    // lines counts as one that cannot be read at all.
     KeyValueFile file;
-    // A file too large to read its lines counts as one that cannot be read at all.
-    if (platform::FileSize(runFile) < static_cast<std::int64_t>(kRunFileReadLimit)) {
-        file.Open(runFile, [](std::string_view group, std::string_view key) {
-            return group == kPreProgramInfosGroup &&
-                   (StartsWith(key, kSourceFilePrefix) || StartsWith(key, kScopePrefix));
-        });
-    }
+    file.Parse(bytes_, [](std::string_view group, std::string_view key) {
+        return group == kPreProgramInfosGroup &&
+               (StartsWith(key, kSourceFilePrefix) || StartsWith(key, kScopePrefix));
+    });
     file.UseGroup(kPreProgramInfosGroup);
     const auto& keys = file.Group(kPreProgramInfosGroup);
     ReadIdTable(file, kSourceFilePrefix,
@@ -112,7 +110,7 @@ void ProgramInfoReader::ReadTables(const std::string& runFile, const RunHeader& 
                 program.ScopeIds);
 }
 
-void ProgramInfoReader::CollectLines(const std::string& runFile) {
+void ProgramInfoReader::CollectLines(const std::string& runFile, std::int64_t declaredLines) {
     *this = ProgramInfoReader();
     std::optional<std::string> bytes =
         platform::ReadWholeFile(runFile, kRunFileReadLimit, platform::ReadExtent::SizeWhenOpened);
@@ -120,6 +118,15 @@ void ProgramInfoReader::CollectLines(const std::string& runFile) {
         return;
     }
     bytes_ = std::move(*bytes);
+    // The writer gives every line four keys, more than kMinBytesPerLine bytes: room for the
+    // declared lines is made at once, but never more than the file could hold.
+    constexpr std::int64_t kMinBytesPerLine = 100;
+    const std::int64_t room =
+        std::min(declaredLines, static_cast<std::int64_t>(bytes_.size()) / kMinBytesPerLine);
+    if (room > 0) {
+        lines_.reserve(static_cast<std::size_t>(room));
+        slotsByLine_.reserve(static_cast<std::size_t>(room));
+    }
     std::string_view text(bytes_);
     text.remove_prefix(ByteOrderMarkLength(text));
     MemoryTextStream stream(text);
@@ -138,26 +145,48 @@ void ProgramInfoReader::CollectLines(const std::string& runFile) {
     }
 }
 
+std::int64_t ProgramInfoReader::SlotOf(std::int64_t n) const {
+    if (n <= static_cast<std::int64_t>(slotsByLine_.size())) {
+        const std::int64_t slot = slotsByLine_[static_cast<std::size_t>(n - 1)];
+        if (slot >= 0) {
+            return slot;
+        }
+    }
+    const auto found = lineSlots_.find(n);
+    return found == lineSlots_.end() ? -1 : found->second;
+}
+
 ProgramInfoReader::LineValues* ProgramInfoReader::LineSlot(std::int64_t n, bool create) {
     if (n == lastLine_) {
         return &lines_[static_cast<std::size_t>(lastSlot_)];
     }
-    auto found = lineSlots_.find(n);
-    if (found == lineSlots_.end()) {
+    std::int64_t slot = SlotOf(n);
+    if (slot < 0) {
         if (!create) {
             return nullptr;
         }
-        found = lineSlots_.emplace(n, static_cast<std::int64_t>(lines_.size())).first;
+        slot = static_cast<std::int64_t>(lines_.size());
         lines_.emplace_back();
+        // Numbers near the lines present (as a written file has them, 1, 2, 3, ...) are
+        // indexed directly; far ones, which only a damaged file holds, by the map, so that
+        // the index stays in proportion to the lines present.
+        if (n <= 2 * static_cast<std::int64_t>(lines_.size()) + 16) {
+            if (n > static_cast<std::int64_t>(slotsByLine_.size())) {
+                slotsByLine_.resize(static_cast<std::size_t>(n), -1);
+            }
+            slotsByLine_[static_cast<std::size_t>(n - 1)] = slot;
+        } else {
+            lineSlots_.emplace(n, slot);
+        }
     }
     lastLine_ = n;
-    lastSlot_ = found->second;
-    return &lines_[static_cast<std::size_t>(lastSlot_)];
+    lastSlot_ = slot;
+    return &lines_[static_cast<std::size_t>(slot)];
 }
 
 const ProgramInfoReader::LineValues* ProgramInfoReader::FindLine(std::int64_t n) const {
-    const auto found = lineSlots_.find(n);
-    return found == lineSlots_.end() ? nullptr : &lines_[static_cast<std::size_t>(found->second)];
+    const std::int64_t slot = n > 0 ? SlotOf(n) : -1;
+    return slot < 0 ? nullptr : &lines_[static_cast<std::size_t>(slot)];
 }
 
 // Keeps the value of a key "LineOfCode.<N>.<field>" or "LineOfCode.<N>.Instruction.<M>.<field>"

@@ -33,13 +33,15 @@ std::int64_t BoundedCount(std::int64_t declared, std::int64_t present);
 // analyzer loads a run (so that it can report progress between them).
 class ProgramInfoReader {
   public:
-    // SourceFileIds and ScopeIds: the value of "SourceFileId.<i>" (and "ScopeId.<i>") gets
-    // id i, for i from 1 to the bounded count (an absent key reads as the empty text).
-    void ReadTables(const std::string& runFile, const RunHeader& header, ProgramInfo& program);
-
     // Reads the file once and notes where the value of every "LineOfCode." key stands (a
     // later line with the same key wins). A file that cannot be read gives no lines.
-    void CollectLines(const std::string& runFile);
+    // `declaredLines` (the header's count) only sizes the room for them in advance.
+    void CollectLines(const std::string& runFile, std::int64_t declaredLines = 0);
+
+    // From the file CollectLines read: SourceFileIds and ScopeIds, where the value of
+    // "SourceFileId.<i>" (and "ScopeId.<i>") gets id i, for i from 1 to the bounded count
+    // (an absent key reads as the empty text).
+    void ReadTables(const RunHeader& header, ProgramInfo& program) const;
     // How many lines to build for the declared count.
     std::int64_t LineCount(std::int32_t declared) const;
     // Line n (from 1): absent keys read as empty, non-numbers as 0. The instructions get
@@ -60,6 +62,7 @@ class ProgramInfoReader {
         std::int64_t DistinctInstructions = 0;
     };
 
+    std::int64_t SlotOf(std::int64_t n) const; // -1 for a line not seen
     LineValues* LineSlot(std::int64_t n, bool create);
     const LineValues* FindLine(std::int64_t n) const;
     void Note(std::string_view key, std::string_view value);
@@ -70,7 +73,8 @@ class ProgramInfoReader {
 
     std::string bytes_; // the file, which the values point into
     std::vector<LineValues> lines_;
-    std::unordered_map<std::int64_t, std::int64_t> lineSlots_; // n -> index into lines_
+    std::vector<std::int64_t> slotsByLine_; // [n - 1] -> index into lines_, or -1
+    std::unordered_map<std::int64_t, std::int64_t> lineSlots_; // n -> index, for the far n
     std::int64_t lastLine_ = -1;                               // the last n looked up
     std::int64_t lastSlot_ = -1;
     std::unordered_map<std::uint64_t, InstructionValues> sparseInstructions_; // (slot, m)

@@ -32,6 +32,11 @@ bool LineContinues(std::string_view code) {
     }
     // Only spaces are trimmed: a tab before a trailing comment stops the continuation.
     text = Trim(text, " ");
+    // Every ending ends in one of these; most lines end otherwise.
+    if (text.empty() ||
+        std::string_view("+,|dr").find(LowerAsciiChar(text.back())) == std::string_view::npos) {
+        return false;
+    }
     static constexpr std::string_view kEndings[] = {
         "+", ",", "|", " and", ")and", " or", ")or", " xor", ")xor",
     };
@@ -43,24 +48,26 @@ bool LineContinues(std::string_view code) {
     return false;
 }
 
+void ContinueLine(std::vector<LineOfCode>& lines, std::size_t i) {
+    CodeText& code = lines[i].Code;
+    if (!LineContinues(code)) {
+        return;
+    }
+    const int comment = CommentPosition(code);
+    std::string head(std::string_view(code).substr(
+        0, comment > 0 ? static_cast<std::size_t>(comment - 1) : code.size()));
+    code.Prepend("; ");
+    // The joined text goes into the next line, which is visited next, so a chain of
+    // continued lines collapses into its last line.
+    if (i + 1 < lines.size()) {
+        head.push_back(' ');
+        lines[i + 1].Code.Prepend(head);
+    }
+}
+
 void RunContinuationPass(ProgramInfo& program) {
-    auto& lines = program.LinesOfCode;
-    std::string head;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string& code = lines[i].Code;
-        if (!LineContinues(code)) {
-            continue;
-        }
-        const int comment = CommentPosition(code);
-        head.assign(code, 0, comment > 0 ? static_cast<std::size_t>(comment - 1) : code.size());
-        code.insert(0, "; ");
-        // The joined text goes into the next line, which the loop visits next, so a chain
-        // of continued lines collapses into its last line.
-        if (i + 1 < lines.size()) {
-            std::string& next = lines[i + 1].Code;
-            head.push_back(' ');
-            next.insert(0, head);
-        }
+    for (std::size_t i = 0; i < program.LinesOfCode.size(); ++i) {
+        ContinueLine(program.LinesOfCode, i);
     }
 }
 

@@ -26,12 +26,11 @@ struct TextMemo {
     }
 };
 
-struct PositionMemo {
-    std::string input;
-    int result = 0;
-};
-
 int ScanCommentPosition(std::string_view line) {
+    // Without a ";" there is no comment, whatever the quotes say.
+    if (line.find(';') == std::string_view::npos) {
+        return 0;
+    }
     char open = 0;
     for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
@@ -74,7 +73,6 @@ bool IsSeparator(char c) {
     return c == ' ' || c == ':' || c == ';' || c == '(' || c == ')' || c == '\t';
 }
 
-thread_local PositionMemo commentMemo;
 thread_local TextMemo maskMemo;
 thread_local TextMemo tokenMemo;
 thread_local TextMemo keywordMemo; // result: the lower-cased masked line
@@ -144,13 +142,7 @@ int PairRank(char before, char after) {
 } // namespace
 
 int CommentPosition(std::string_view line) {
-    if (line == commentMemo.input) {
-        return commentMemo.result;
-    }
-    const int result = ScanCommentPosition(line);
-    commentMemo.input.assign(line.data(), line.size());
-    commentMemo.result = result;
-    return result;
+    return ScanCommentPosition(line);
 }
 
 std::string StripComment(std::string_view line) {
@@ -175,7 +167,9 @@ std::string MaskLine(std::string_view line) {
 }
 
 bool HasStatementColon(std::string_view line) {
-    return MaskLineCached(line).find(':') != std::string::npos;
+    // Masking never adds a colon: a line without one needs no mask.
+    return line.find(':') != std::string_view::npos &&
+           MaskLineCached(line).find(':') != std::string::npos;
 }
 
 std::string TokenizeLine(std::string_view line) {

@@ -6,9 +6,10 @@
 namespace tickscope {
 
 // The six line scanning operations. They work on one line of single-byte text at a time,
-// never fail, and use 1-based positions with 0 for "not found". CommentPosition, MaskLine,
-// TokenizeLine and FindKeyword each keep a one-entry memo (per thread) of their last input,
-// so asking about the same line several times in a row scans it only once.
+// never fail, and use 1-based positions with 0 for "not found". MaskLine, TokenizeLine and
+// FindKeyword each keep a one-entry memo (per thread) of their last input, so asking about
+// the same line several times in a row scans it only once. CommentPosition keeps none: its
+// scan costs no more than comparing the line with a memo.
 
 inline constexpr char kTokenSeparator = '\x01';
 

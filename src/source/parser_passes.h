@@ -8,9 +8,17 @@
 
 namespace tickscope {
 
+// The continuation, splitting and scope passes in one walk over the lines, with the same
+// result as running them one after the other: each pass visits the lines in order and
+// changes no earlier line, and a line is final for the next pass once the continuation pass
+// has visited it. One walk reads each line while it is still in the cache.
+void RunParserPasses(ProgramInfo& program);
+
 // Joins continued lines: a line ending in an operator or comma becomes a comment line and
 // its text is carried into the next line of LinesOfCode.
 void RunContinuationPass(ProgramInfo& program);
+// The same for line i: its text goes into line i + 1 when it continues.
+void ContinueLine(std::vector<LineOfCode>& lines, std::size_t i);
 
 // True when the code (comment stripped, spaces trimmed) ends in "+", ",", "|" or one of
 // the word operators And, Or, XOr after a space or ")".
@@ -43,6 +51,19 @@ class BlockStack {
 
   private:
     std::vector<std::string> keys_;
+};
+
+// The scope pass line by line: Visit every line in order, then Finish.
+class ScopePass {
+  public:
+    explicit ScopePass(ProgramInfo& program);
+    void Visit(LineOfCode& line);
+    void Finish();
+
+  private:
+    ProgramInfo& program_;
+    BlockStack blocks_;
+    int currentScope_ = kMainScopeId;
 };
 
 } // namespace tickscope

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "source/code_text.h"
 #include "source/id_table.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +28,7 @@ struct Instruction {
 struct LineOfCode {
     int SourceFileId = 0;
     int LineNumber = 0;
-    std::string Code;
+    CodeText Code;
     std::vector<Instruction> Instructions;
 
     std::string_view TextOf(const Instruction& instruction) const {
@@ -44,6 +46,8 @@ struct ProgramInfo {
     IdTable SourceFileIds; // resolved path -> source file id
     IdTable ScopeIds;      // scope name -> scope id
     std::vector<LineOfCode> LinesOfCode;
+    // The source files as the loader read them, which the lines' texts point into.
+    std::vector<std::shared_ptr<const std::string>> SourceTexts;
 };
 
 // "<file>.<line>.<instruction>", the name of one instruction throughout build mode.

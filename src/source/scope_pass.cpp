@@ -35,59 +35,80 @@ bool IsSharedDllFooter(std::string_view code) {
 
 } // namespace
 
-void RunScopePass(ProgramInfo& program) {
-    BlockStack blocks;
-    int currentScope = kMainScopeId;
-    program.ScopeIds.Set(kMainScopeName, kMainScopeId);
-    for (LineOfCode& line : program.LinesOfCode) {
-        for (Instruction& instruction : line.Instructions) {
-            auto key = [&] { return InstructionKey(line, instruction); };
-            const std::string_view code = line.TextOf(instruction);
-            switch (ClassifyInstruction(code)) {
-            case KeywordGroup::ProcedureHead:
-                currentScope = RegisterProcedure(program.ScopeIds, ProcedureName(code));
-                instruction.ScopeId = currentScope;
-                blocks.PushBlockKey(key());
-                break;
-            case KeywordGroup::DeclarativeHead:
-                currentScope = 0;
-                instruction.ScopeId = 0;
-                blocks.PushBlockKey(key());
-                break;
-            case KeywordGroup::ProcedureEnd:
-                instruction.ScopeId = currentScope;
-                currentScope = kMainScopeId;
-                instruction.BlockKey = blocks.PopBlockKey();
-                break;
-            case KeywordGroup::DeclarativeEnd:
-                currentScope = kMainScopeId;
-                instruction.ScopeId = 0;
-                instruction.BlockKey = blocks.PopBlockKey();
-                break;
-            case KeywordGroup::BlockOpener:
-                instruction.ScopeId = currentScope;
-                blocks.PushBlockKey(key());
-                break;
-            case KeywordGroup::BlockCloser:
-                instruction.ScopeId = currentScope;
-                instruction.BlockKey = blocks.PopBlockKey();
-                break;
-            case KeywordGroup::BlockContinuation:
-                // The opener stays open for its closer.
-                instruction.ScopeId = currentScope;
-                instruction.BlockKey = blocks.PopBlockKey();
-                blocks.PushBlockKey(instruction.BlockKey);
-                break;
-            case KeywordGroup::None:
-                instruction.ScopeId = currentScope;
-                break;
-            }
-            if (instruction.ScopeId == kMainScopeId && IsSharedDllFooter(code)) {
-                program.IsSharedDll = true;
-            }
+ScopePass::ScopePass(ProgramInfo& program) : program_(program) {
+    program_.ScopeIds.Set(kMainScopeName, kMainScopeId);
+}
+
+void ScopePass::Visit(LineOfCode& line) {
+    for (Instruction& instruction : line.Instructions) {
+        auto key = [&] { return InstructionKey(line, instruction); };
+        const std::string_view code = line.TextOf(instruction);
+        switch (ClassifyInstruction(code)) {
+        case KeywordGroup::ProcedureHead:
+            currentScope_ = RegisterProcedure(program_.ScopeIds, ProcedureName(code));
+            instruction.ScopeId = currentScope_;
+            blocks_.PushBlockKey(key());
+            break;
+        case KeywordGroup::DeclarativeHead:
+            currentScope_ = 0;
+            instruction.ScopeId = 0;
+            blocks_.PushBlockKey(key());
+            break;
+        case KeywordGroup::ProcedureEnd:
+            instruction.ScopeId = currentScope_;
+            currentScope_ = kMainScopeId;
+            instruction.BlockKey = blocks_.PopBlockKey();
+            break;
+        case KeywordGroup::DeclarativeEnd:
+            currentScope_ = kMainScopeId;
+            instruction.ScopeId = 0;
+            instruction.BlockKey = blocks_.PopBlockKey();
+            break;
+        case KeywordGroup::BlockOpener:
+            instruction.ScopeId = currentScope_;
+            blocks_.PushBlockKey(key());
+            break;
+        case KeywordGroup::BlockCloser:
+            instruction.ScopeId = currentScope_;
+            instruction.BlockKey = blocks_.PopBlockKey();
+            break;
+        case KeywordGroup::BlockContinuation:
+            // The opener stays open for its closer.
+            instruction.ScopeId = currentScope_;
+            instruction.BlockKey = blocks_.PopBlockKey();
+            blocks_.PushBlockKey(instruction.BlockKey);
+            break;
+        case KeywordGroup::None:
+            instruction.ScopeId = currentScope_;
+            break;
+        }
+        if (instruction.ScopeId == kMainScopeId && IsSharedDllFooter(code)) {
+            program_.IsSharedDll = true;
         }
     }
-    program.IsExecutable = !program.IsSharedDll;
+}
+
+void ScopePass::Finish() {
+    program_.IsExecutable = !program_.IsSharedDll;
+}
+
+void RunScopePass(ProgramInfo& program) {
+    ScopePass pass(program);
+    for (LineOfCode& line : program.LinesOfCode) {
+        pass.Visit(line);
+    }
+    pass.Finish();
+}
+
+void RunParserPasses(ProgramInfo& program) {
+    std::vector<LineOfCode>& lines = program.LinesOfCode;
+    ScopePass scopes(program);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ContinueLine(lines, i);
+        SplitLine(lines[i]);
+        scopes.Visit(lines[i]);
+    }
+    scopes.Finish();
 }
 
 } // namespace tickscope

@@ -8,6 +8,7 @@
 #include "source/source_reader.h"
 #include "source/text_utils.h"
 
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -19,25 +20,28 @@ namespace tickscope {
 
 namespace {
 
-// One file being read. Its lines are views into `Bytes`, so the record must not move
-// while it is read (the loader keeps these in a deque and only adds or removes at the end).
-// The bytes of a file being read; a file included again while it is read shares them.
-struct FileContent {
-    std::string Bytes;
-};
-using SharedContent = std::shared_ptr<FileContent>;
+using SharedBytes = std::shared_ptr<const std::string>;
 
+// A path as this load found it: its bytes, read once, and which content they are. Paths of
+// the same content share one copy of the bytes.
+struct KnownFile {
+    SharedBytes Bytes;  // none when the file cannot be read
+    int ContentId = -2; // -2 not yet known; -1 for every unreadable file
+};
+
+// The stack's record of one file being read. It must not move while it is read (the loader
+// keeps these in a deque and only adds or removes at the end).
 struct OpenFile {
-    OpenFile(SharedContent content, int fileId, std::string includePath, std::string realPath,
+    OpenFile(SharedBytes bytes, int fileId, std::string includePath, std::string realPath,
              std::string folder, std::string includedBy)
-        : Content(std::move(content)),
-          Lines(std::string_view(Content->Bytes).substr(ByteOrderMarkLength(Content->Bytes))),
-          FileId(fileId), IncludePath(std::move(includePath)), RealPath(std::move(realPath)),
+        : Bytes(std::move(bytes)),
+          Lines(std::string_view(*Bytes).substr(ByteOrderMarkLength(*Bytes))), FileId(fileId),
+          IncludePath(std::move(includePath)), RealPath(std::move(realPath)),
           Folder(std::move(folder)), IncludedBy(std::move(includedBy)) {}
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
-    SharedContent Content;
+    SharedBytes Bytes; // the lines are views into them
     LineSplitter Lines;
     int FileId;
     int LineNumber = 0;
@@ -63,7 +67,21 @@ enum class Directive { None, IncludePath, IncludeFile, XIncludeFile };
 // lower-cased line, and masking never adds letters, so a line without "include" in any
 // letter case cannot hold a directive; most lines are spared the search.
 bool MayHoldDirective(std::string_view line) {
-    return ContainsIgnoringAsciiCase(line, "include");
+    // For letters, setting bit 5 is lower-casing, and no other byte becomes a letter by it.
+    constexpr std::string_view kWord = "include";
+    for (std::size_t i = 0; i + kWord.size() <= line.size(); ++i) {
+        if ((line[i] | 0x20) != 'i') {
+            continue;
+        }
+        std::size_t j = 1;
+        while (j < kWord.size() && (line[i + j] | 0x20) == kWord[j]) {
+            ++j;
+        }
+        if (j == kWord.size()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The one load that a call of LoadSource runs. Files are read with an explicit stack
@@ -84,7 +102,7 @@ class SourceLoad {
                 continue;
             }
             textBytes_ += line.size();
-            if (program_.LinesOfCode.size() >= limits_.MaxLines) {
+            if (program_.LinesOfCode.size() + lines_.size() >= limits_.MaxLines) {
                 Stop("grows beyond " + std::to_string(limits_.MaxLines) + " lines",
                      WhileReading(file));
                 return finalIncludePath;
@@ -94,22 +112,38 @@ class SourceLoad {
                      WhileReading(file));
                 return finalIncludePath;
             }
-            ++file.LineNumber;
-            LineOfCode& added = program_.LinesOfCode.emplace_back();
-            added.SourceFileId = file.FileId;
-            added.LineNumber = file.LineNumber;
-            added.Code.assign(line);
+            lines_.push_back({line, file.FileId, ++file.LineNumber});
             FollowDirective(line, file);
+        }
+        // All lines are known now: the program takes them in one allocation, and keeps the
+        // files' bytes that their texts point into.
+        program_.LinesOfCode.reserve(program_.LinesOfCode.size() + lines_.size());
+        for (const ReadLine& read : lines_) {
+            LineOfCode& added = program_.LinesOfCode.emplace_back();
+            added.SourceFileId = read.FileId;
+            added.LineNumber = read.LineNumber;
+            added.Code = CodeText::Borrowed(read.Text);
+        }
+        for (SharedBytes& bytes : readBytes_) {
+            program_.SourceTexts.push_back(std::move(bytes));
         }
         return finalIncludePath;
     }
 
   private:
-    // The program grew beyond the limits while `file` was read: nothing of it is kept.
+    // A line as read, a view into its file's bytes, until the program takes it.
+    struct ReadLine {
+        std::string_view Text;
+        int FileId;
+        int LineNumber;
+    };
+
     // The program grew beyond the limits while `file` was read: nothing of it is kept.
     void Stop(const std::string& what, const std::string& where) {
         details_.Failure = "the program " + what + " " + where;
         files_.clear();
+        lines_ = {};
+        readBytes_ = {};
         program_.LinesOfCode = {};
     }
 
@@ -118,29 +152,39 @@ class SourceLoad {
                (file.IncludedBy.empty() ? std::string() : ", included by " + file.IncludedBy);
     }
 
-    // The content of a file: shared with the reading of it that is still open (a file
-    // included again while it is read), otherwise read anew; freed when no longer read.
-    SharedContent Read(const std::string& path) {
-        if (SharedContent open = openContents_[path].lock()) {
-            return open;
+    // A path's file, read the first time this load names it.
+    KnownFile& Read(const std::string& path) {
+        auto [it, added] = known_.try_emplace(path);
+        if (added) {
+            if (std::optional<std::string> bytes = platform::ReadWholeFile(path)) {
+                it->second.Bytes = std::make_shared<const std::string>(std::move(*bytes));
+            }
         }
-        SharedContent content;
-        if (std::optional<std::string> bytes = platform::ReadWholeFile(path)) {
-            content = std::make_shared<FileContent>(FileContent{std::move(*bytes)});
-        }
-        openContents_[path] = content;
-        return content;
+        return it->second;
     }
 
-    // The fingerprint of a file (empty when it cannot be read), hashed once per load.
-    const std::string& Fingerprint(const std::string& path, SharedContent& content) {
-        const auto known = fingerprints_.find(path);
-        if (known != fingerprints_.end()) {
-            return known->second;
+    // Which content a file holds: files with the same bytes are the same content, however
+    // they are named. The bytes are hashed once per path and compared only on equal hashes;
+    // a path whose content is known already gives up its copy for the first one.
+    int ContentId(KnownFile& file) {
+        if (file.ContentId != -2) {
+            return file.ContentId;
         }
-        content = Read(path);
-        return fingerprints_.emplace(path, content ? Md5Hex(content->Bytes) : std::string())
-            .first->second;
+        if (!file.Bytes) {
+            return file.ContentId = -1;
+        }
+        const std::uint64_t hash = ContentHash(*file.Bytes, hashSeed_);
+        for (auto [it, end] = contentsByHash_.equal_range(hash); it != end; ++it) {
+            const SharedBytes& known = contents_[static_cast<std::size_t>(it->second)];
+            if (*known == *file.Bytes) {
+                file.Bytes = known;
+                return file.ContentId = it->second;
+            }
+        }
+        file.ContentId = static_cast<int>(contents_.size());
+        contents_.push_back(file.Bytes);
+        contentsByHash_.emplace(hash, file.ContentId);
+        return file.ContentId;
     }
 
     // Opens a file and puts it on the stack. Returns the include path that a file which
@@ -149,13 +193,13 @@ class SourceLoad {
         ResolvedInclude resolved = ResolveInclude(fileName, includePath, style_);
         details_.NamedFiles.push_back(resolved.PathToOpen);
         std::string handedBack = resolved.IncludePath;
-        if (SharedContent content = Read(resolved.PathToOpen)) {
-            Push(std::move(resolved), std::move(content), {});
+        if (const KnownFile& file = Read(resolved.PathToOpen); file.Bytes) {
+            Push(std::move(resolved), file.Bytes, {});
         }
         return handedBack;
     }
 
-    void Push(ResolvedInclude resolved, SharedContent content, std::string includedBy) {
+    void Push(ResolvedInclude resolved, SharedBytes bytes, std::string includedBy) {
         std::string realPath =
             platform::RealPath(resolved.PathToOpen).value_or(resolved.PathToOpen);
         // A file already being read further up would include itself without end.
@@ -173,7 +217,10 @@ class SourceLoad {
         const int fileId = static_cast<int>(program_.SourceFileIds.Size()) + 1;
         program_.SourceFileIds.Set(KeyForNewFile(resolved.PathToOpen, fileId), fileId);
         std::string folder = PathPart(resolved.PathToOpen);
-        files_.emplace_back(std::move(content), fileId, std::move(resolved.IncludePath),
+        if (readBytesKnown_.insert(bytes.get()).second) {
+            readBytes_.push_back(bytes); // the program keeps them for its lines' texts
+        }
+        files_.emplace_back(std::move(bytes), fileId, std::move(resolved.IncludePath),
                             std::move(realPath), std::move(folder), std::move(includedBy));
     }
 
@@ -224,21 +271,18 @@ class SourceLoad {
 
         ResolvedInclude resolved = ResolveInclude(argument, file.IncludePath, style_);
         details_.NamedFiles.push_back(resolved.PathToOpen);
-        SharedContent content;
-        const std::string& fingerprint = Fingerprint(resolved.PathToOpen, content);
-        // Files are recognised by content: a copy under another name counts as taken in.
-        const bool seen = !includedFingerprints_.insert(fingerprint).second;
+        KnownFile& included = Read(resolved.PathToOpen);
+        // Files are recognised by content: a copy under another name counts as taken in, and
+        // so do all files that cannot be read once one of them was named.
+        const bool seen = !includedContents_.insert(ContentId(included)).second;
         if (directive == Directive::XIncludeFile && seen) {
             return;
         }
         // The includer continues with the include path of the included file, whether or not
         // that file could be read.
         file.IncludePath = resolved.IncludePath;
-        if (!fingerprint.empty() && !content) {
-            content = Read(resolved.PathToOpen);
-        }
-        if (content) {
-            Push(std::move(resolved), content,
+        if (included.Bytes) {
+            Push(std::move(resolved), included.Bytes,
                  FileNameOf(file.RealPath) + " line " + std::to_string(file.LineNumber));
         }
     }
@@ -249,11 +293,19 @@ class SourceLoad {
     const LoadLimits& limits_;
     std::uint64_t textBytes_ = 0;
     std::uint64_t inclusions_ = 0;
-    std::unordered_map<std::string, std::weak_ptr<FileContent>> openContents_; // by path
-    std::unordered_map<std::string, std::string> fingerprints_;                // by path
+    std::unordered_map<std::string, KnownFile> known_; // by path as resolved
+    std::vector<SharedBytes> contents_;                // bytes of each content id
+    std::unordered_multimap<std::uint64_t, int> contentsByHash_;
     std::deque<OpenFile> files_;
+    std::vector<SharedBytes> readBytes_; // of every file taken in, once each
+    std::unordered_set<const std::string*> readBytesKnown_;
+    std::vector<ReadLine> lines_;
     std::unordered_set<std::string> openRealPaths_;
-    std::unordered_set<std::string> includedFingerprints_;
+    std::unordered_set<int> includedContents_;
+    // Different in every load (the clock and where the load lives), and never fails.
+    const std::uint64_t hashSeed_ =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        reinterpret_cast<std::uintptr_t>(this);
 };
 
 } // namespace
@@ -266,15 +318,17 @@ std::string LoadSource(const std::string& fileName, const std::string& includePa
 
 std::string LoadSource(const std::string& fileName, const std::string& includePath,
                        ProgramInfo& program, LoadDetails& details, const LoadLimits& limits) {
-    SourceLoad load(program, NativePathStyle(), details, limits);
-    std::string finalIncludePath = load.Run(fileName, includePath);
+    std::string finalIncludePath;
+    {
+        // What the load read and does not keep goes with it.
+        SourceLoad load(program, NativePathStyle(), details, limits);
+        finalIncludePath = load.Run(fileName, includePath);
+    }
     program.Path = fileName;
     if (!details.Failure.empty()) {
         return finalIncludePath;
     }
-    RunContinuationPass(program);
-    RunSplittingPass(program);
-    RunScopePass(program);
+    RunParserPasses(program);
     return finalIncludePath;
 }
 

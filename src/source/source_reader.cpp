@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace tickscope {
@@ -47,30 +48,74 @@ std::string Md5Hex(std::string_view bytes) {
     return text;
 }
 
-std::size_t LineSplitter::NextOf(char terminator, std::size_t& cached) {
-    // A cached position before the current one is stale; one past the end means "none left".
-    if (cached < position_ || cached == kUnknown) {
-        const void* hit =
-            std::memchr(text_.data() + position_, terminator, text_.size() - position_);
-        cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data())
-                     : text_.size();
+std::uint64_t ContentHash(std::string_view bytes, std::uint64_t seed) {
+    // Four independent lanes of multiply and rotate over 8-byte words, folded at the end.
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    std::uint64_t lanes[4] = {seed ^ bytes.size(), std::rotl(seed, 16) + 1, std::rotl(seed, 32) + 2,
+                              std::rotl(seed, 48) + 3};
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left >= 32) {
+        for (std::uint64_t& lane : lanes) {
+            std::uint64_t word;
+            std::memcpy(&word, data, 8);
+            lane = std::rotl((lane ^ word) * kMultiplier, 29);
+            data += 8;
+        }
+        left -= 32;
     }
-    return cached;
+    std::uint64_t hash = seed;
+    for (const std::uint64_t lane : lanes) {
+        hash = std::rotl((hash ^ lane) * kMultiplier, 29);
+    }
+    for (; left > 0; --left, ++data) {
+        hash = (hash ^ static_cast<unsigned char>(*data)) * kMultiplier;
+    }
+    hash = (hash ^ (hash >> 31)) * kMultiplier;
+    return hash ^ (hash >> 29);
 }
+
+namespace {
+
+// Whether any byte of the word is `byte` (the classic test for a zero byte after XOR).
+bool HasByte(std::uint64_t word, unsigned char byte) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    const std::uint64_t x = word ^ (kOnes * byte);
+    return ((x - kOnes) & ~x & (kOnes << 7)) != 0;
+}
+
+// The first CR or LF at or after `from`, or `end`. Eight bytes are tested at a time: most
+// of a line holds neither.
+const char* NextLineEnd(const char* from, const char* end) {
+    while (end - from >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, 8);
+        if (HasByte(word, '\n') || HasByte(word, '\r')) {
+            break;
+        }
+        from += 8;
+    }
+    while (from < end && *from != '\n' && *from != '\r') {
+        ++from;
+    }
+    return from;
+}
+
+} // namespace
 
 bool LineSplitter::Next(std::string_view& line) {
     if (position_ >= text_.size()) {
         return false;
     }
-    // Each terminator kind is searched once per occurrence, so text with only CR (or only
-    // LF) line ends is still read in linear time.
-    const std::size_t end = std::min(NextOf('\n', nextLf_), NextOf('\r', nextCr_));
-    line = text_.substr(position_, end - position_);
-    std::size_t next = end;
-    if (next < text_.size()) {
-        next += (text_[next] == '\r' && next + 1 < text_.size() && text_[next + 1] == '\n') ? 2 : 1;
+    const char* const start = text_.data() + position_;
+    const char* const end = text_.data() + text_.size();
+    const char* const lineEnd = NextLineEnd(start, end);
+    line = std::string_view(start, static_cast<std::size_t>(lineEnd - start));
+    const char* next = lineEnd;
+    if (next < end) {
+        next += (*next == '\r' && next + 1 < end && next[1] == '\n') ? 2 : 1;
     }
-    position_ = next;
+    position_ = static_cast<std::size_t>(next - text_.data());
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,11 @@ std::size_t ByteOrderMarkLength(std::string_view bytes);
 
 // MD5 digest of the bytes as 32 lower-case hexadecimal digits.
 std::string Md5Hex(std::string_view bytes);
+
+// A fast 64-bit hash of the bytes for finding equal contents; equal hashes still need a
+// comparison of the bytes. A seed unknown to the files' authors keeps them from making many
+// files of one hash, which would cost a comparison with each.
+std::uint64_t ContentHash(std::string_view bytes, std::uint64_t seed);
 
 // Cuts text into lines ending at CR, LF or CR LF. A last line without terminator is a
 // line; a terminator at the very end does not start another one.
@@ -27,13 +33,8 @@ class LineSplitter {
     std::size_t Remaining() const { return text_.size() - position_; }
 
   private:
-    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
-    std::size_t NextOf(char terminator, std::size_t& cached);
-
     std::string_view text_;
     std::size_t position_ = 0;
-    std::size_t nextLf_ = kUnknown;
-    std::size_t nextCr_ = kUnknown;
 };
 
 } // namespace tickscope

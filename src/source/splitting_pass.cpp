@@ -8,7 +8,7 @@ namespace tickscope {
 
 void SplitLine(LineOfCode& line) {
     line.Instructions.clear();
-    const std::string& code = line.Code;
+    const std::string_view code = line.Code;
     if (!HasStatementColon(code)) {
         line.Instructions.reserve(1);
         line.AddInstruction(0, code.size());
@@ -21,7 +21,7 @@ void SplitLine(LineOfCode& line) {
     std::size_t start = 0;
     for (std::size_t colon = masked.find(':'); colon != std::string::npos;
          colon = masked.find(':', start)) {
-        const std::string_view piece = std::string_view(code).substr(start, colon - start + 1);
+        const std::string_view piece = code.substr(start, colon - start + 1);
         // A label keeps its colon; a statement separator does not.
         const bool label = patterns.MatchesEither(piece);
         line.AddInstruction(start, label ? piece.size() : piece.size() - 1);

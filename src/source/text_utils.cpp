@@ -4,13 +4,31 @@
 
 namespace tickscope {
 
-std::string_view Trim(std::string_view text, std::string_view characters) {
-    const auto first = text.find_first_not_of(characters);
-    if (first == std::string_view::npos) {
-        return {};
+namespace {
+
+// A plain loop over the one or two characters trimmed; the library's search calls memchr
+// once per byte of text.
+bool IsOneOf(char c, std::string_view characters) {
+    for (const char candidate : characters) {
+        if (c == candidate) {
+            return true;
+        }
     }
-    const auto last = text.find_last_not_of(characters);
-    return text.substr(first, last - first + 1);
+    return false;
+}
+
+} // namespace
+
+std::string_view Trim(std::string_view text, std::string_view characters) {
+    std::size_t first = 0;
+    std::size_t end = text.size();
+    while (first < end && IsOneOf(text[first], characters)) {
+        ++first;
+    }
+    while (end > first && IsOneOf(text[end - 1], characters)) {
+        --end;
+    }
+    return text.substr(first, end - first);
 }
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {

@@ -66,7 +66,7 @@ void ShowLoadedRun(AnalyzerLists& lists, const LoadedRun& run) {
     for (const LineOfCode& line : run.Program.LinesOfCode) {
         lists.ReportList
             .AddRow({"", std::to_string(line.SourceFileId), std::to_string(line.LineNumber), "", "",
-                     line.Code})
+                     std::string(line.Code)})
             .Checked = true;
     }
     lists.ThreadList.Clear();

@@ -17,12 +17,13 @@ inline Instruction& AddStatement(LineOfCode& line, std::string_view text, int sc
                                                              line.Instructions.back().CodeLength;
     std::size_t at = std::string_view(line.Code).find(text, from);
     if (at == std::string_view::npos) {
-        const std::string piece(text); // `text` may not outlive the append
-        if (!line.Code.empty()) {
-            line.Code += ':';
+        std::string code(line.Code);
+        if (!code.empty()) {
+            code += ':';
         }
-        at = line.Code.size();
-        line.Code += piece;
+        at = code.size();
+        code += text;
+        line.Code = code;
     }
     Instruction& added = line.AddInstruction(at, text.size());
     added.ScopeId = scopeId;

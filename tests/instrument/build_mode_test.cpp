@@ -327,5 +327,36 @@ TEST(BuildModeTest, OverwritesEarlierOutputs) {
     EXPECT_EQ(requesters.Messages, 0);
 }
 
+// The tool's entry ends the process in this call; it must come only when both files are in
+// place, and never for a build that wrote nothing.
+TEST(BuildModeTest, WhenWrittenIsCalledOnlyOnceBothFilesAreWritten) {
+    struct Case {
+        const char* Name;
+        bool Answer;
+        bool TargetFolderExists;
+        int Calls;
+    };
+    for (const Case& c : {Case{"written", true, true, 1}, Case{"answered no", false, true, 0},
+                          Case{"target cannot be written", true, false, 0}}) {
+        SCOPED_TRACE(c.Name);
+        SmallProgram program;
+        TempFolder out;
+        const std::string target =
+            c.TargetFolderExists ? out.File("target.pb") : out.File("missing/target.pb");
+        BuildSettings settings{program.Main, target, false, "RT\n", out.Folder()};
+        ScriptedRequesters requesters(c.Answer);
+        int calls = 0;
+        std::size_t filesAtCall = 0;
+        RunBuildMode(settings, requesters, [&] {
+            ++calls;
+            filesAtCall = Snapshot(out.Path()).size();
+        });
+        EXPECT_EQ(calls, c.Calls);
+        if (calls > 0) {
+            EXPECT_EQ(filesAtCall, 2u);
+        }
+    }
+}
+
 } // namespace
 } // namespace tickscope

@@ -307,6 +307,10 @@ TEST(InstructionRuleTest, EligibilityFollowsScopeBlanknessAndComment) {
     EXPECT_FALSE(IsEligible("", 1));
     EXPECT_FALSE(IsEligible("\t;x", 1));
     EXPECT_TRUE(IsEligible("x ; y", 1));
+    EXPECT_TRUE(IsEligible(" \t ", 1)); // only spaces make a statement blank
+    EXPECT_FALSE(IsEligible(";", 1));
+    EXPECT_FALSE(IsEligible(" ;\t", 1));
+    EXPECT_TRUE(IsEligible(" x;", 1));
 }
 
 // ---------------------------------------------------------------------------------------

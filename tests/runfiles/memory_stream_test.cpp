@@ -41,7 +41,13 @@ INSTANTIATE_TEST_SUITE_P(
                       LinesCase{"LoneCrThenLf", "a\r\n\nb", {"a", "", "b"}},
                       LinesCase{"EmptyLines", "\n\r\n\n", {"", "", ""}},
                       LinesCase{"CutAtZeroByte", "ab\0cd\nef\0\n"s, {"ab", "ef"}},
-                      LinesCase{"ZeroAtStart", "\0x\ny"s, {"", "y"}}, LinesCase{"Nothing", "", {}}),
+                      LinesCase{"ZeroAtStart", "\0x\ny"s, {"", "y"}},
+                      LinesCase{"FirstOfTwoZeros", "a\0b\0c\nd"s, {"a", "d"}},
+                      LinesCase{"ZeroBeforeCr", "ab\0\r\nc\0"s, {"ab", "c"}},
+                      LinesCase{"ControlBytesBelowCrStayInTheLine",
+                                "a\tb\x0b\x0c\x01\nc",
+                                {"a\tb\x0b\x0c\x01", "c"}},
+                      LinesCase{"Nothing", "", {}}),
     [](const auto& info) { return info.param.Name; });
 
 } // namespace

@@ -1,8 +1,10 @@
 #include "common/statements.h"
 #include "runfiles/program_info_file.h"
+#include "source/text_utils.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -159,6 +161,77 @@ TEST(WriteProgramInfoTest, EveryLineEndsWithCrLfAndHasOneSeparator) {
     // Path, empty, count + 1 file, empty, count + 1 scope, empty, LinesOfCode; then per line
     // four lines and two per instruction.
     EXPECT_EQ(lines, 2 + 2 + 1 + 2 + 1 + 1 + 12 * (4 + 2 * 2));
+}
+
+// The layout written as plainly as it reads: text joined line by line, the escaping by three
+// replacements. The writer must give the same bytes for any program, also one whose blocks
+// cross the pieces it writes out and whose lines hold many statements or long code.
+std::string ReferenceProgramInfo(const ProgramInfo& program) {
+    const auto escape = [](std::string_view code) {
+        return ReplaceAll(ReplaceAll(ReplaceAll(code, "=", "{EQU}"), " ", "\\b"), "\t", "\\t");
+    };
+    std::string text = "Path = " + program.Path + "\r\n\r\n";
+    text += "SourceFileIds = " + std::to_string(program.SourceFileIds.Size()) + "\r\n";
+    for (const auto& [path, id] : program.SourceFileIds) {
+        text += "SourceFileId." + std::to_string(id) + " = " + path + "\r\n";
+    }
+    text += "\r\nScopeIds = " + std::to_string(program.ScopeIds.Size()) + "\r\n";
+    for (const auto& [name, id] : program.ScopeIds) {
+        text += "ScopeId." + std::to_string(id) + " = " + name + "\r\n";
+    }
+    text += "\r\nLinesOfCode = " + std::to_string(program.LinesOfCode.size()) + "\r\n";
+    for (std::size_t n = 1; n <= program.LinesOfCode.size(); ++n) {
+        const LineOfCode& line = program.LinesOfCode[n - 1];
+        const std::string key = "LineOfCode." + std::to_string(n);
+        text += key + ".SourceFileId = " + std::to_string(line.SourceFileId) + "\r\n";
+        text += key + ".LineNumber = " + std::to_string(line.LineNumber) + "\r\n";
+        text += key + ".Code = " + escape(line.Code) + "\r\n";
+        text += key + ".Instructions = " + std::to_string(line.Instructions.size()) + "\r\n";
+        for (std::size_t m = 1; m <= line.Instructions.size(); ++m) {
+            const Instruction& instruction = line.Instructions[m - 1];
+            const std::string instructionKey = key + ".Instruction." + std::to_string(m);
+            text += instructionKey + ".ScopeId = " + std::to_string(instruction.ScopeId) + "\r\n";
+            text += instructionKey + ".Code = " + escape(line.TextOf(instruction)) + "\r\n";
+        }
+    }
+    return text;
+}
+
+TEST(WriteProgramInfoTest, SameBytesAsAPlainWriterOnRandomPrograms) {
+    const std::vector<std::string> pieces = {"a",   "=",     " ",    "\t", "Foo(x)", ":",
+                                             "\\b", "{EQU}", "\xE4", "If", ";",      "\"s = t\""};
+    std::mt19937 random(7);
+    for (int round = 0; round < 40; ++round) {
+        ProgramInfo program;
+        program.Path = "C:\\p " + std::to_string(round) + ".pb";
+        program.SourceFileIds.Set(program.Path, 1);
+        program.ScopeIds.Set(kMainScopeName, 1);
+        program.ScopeIds.Set("Foo", -2147483647 - 1);
+        const int lines = static_cast<int>(random() % 3000);
+        for (int n = 1; n <= lines; ++n) {
+            LineOfCode& line = program.LinesOfCode.emplace_back();
+            line.SourceFileId = static_cast<int>(random() % 5) - 1;
+            line.LineNumber = random() % 50 == 0 ? 2147483647 : n;
+            // Now and then a line far longer than a written piece.
+            const std::size_t count = random() % 400 == 0 ? 200000 : random() % 12;
+            std::string code;
+            for (std::size_t i = 0; i < count; ++i) {
+                code += pieces[random() % pieces.size()];
+            }
+            line.Code = code;
+            // Whole-line statements, pieces, and none.
+            std::size_t start = 0;
+            const int statements = static_cast<int>(random() % 4);
+            for (int m = 0; m < statements; ++m) {
+                const std::size_t end = m + 1 == statements
+                                            ? line.Code.size()
+                                            : start + random() % (line.Code.size() - start + 1);
+                line.AddInstruction(start, end - start).ScopeId = static_cast<int>(random() % 3);
+                start = end;
+            }
+        }
+        ASSERT_EQ(WriteProgramInfo(program), ReferenceProgramInfo(program)) << round;
+    }
 }
 
 } // namespace

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace tickscope {
 namespace {
 
@@ -56,8 +59,8 @@ TEST(ProgramInfoReaderTest, ReadsBackWhatTheWriterWrote) {
 
     ProgramInfo read;
     ProgramInfoReader reader;
-    reader.ReadTables(run, header, read);
-    reader.CollectLines(run);
+    reader.CollectLines(run, header.LineCount);
+    reader.ReadTables(header, read);
     ASSERT_EQ(reader.LineCount(header.LineCount), 4);
     for (std::int64_t n = 1; n <= 4; ++n) {
         read.LinesOfCode.push_back(reader.BuildLine(n));
@@ -89,6 +92,41 @@ TEST(ProgramInfoReaderTest, FilesThatCannotBeReadGiveDefaults) {
         reader.CollectLines(path);
         EXPECT_EQ(reader.LineCount(3), 3) << "a count near the keys present stands";
         EXPECT_EQ(reader.BuildLine(1).Code, "");
+    }
+}
+
+// Lines are found by their number whether it stands near the lines present (indexed
+// directly) or far beyond them (as only a damaged file has it), in any order, and a repeated
+// key keeps its last value.
+TEST(ProgramInfoReaderTest, LinesByNumberNearAndFar) {
+    const std::vector<std::pair<std::int64_t, std::string>> keys = {
+        {3, "c"},      {1, "a"},     {900000000, "far"},       {2, "b"},
+        {40, "forty"}, {1, "again"}, {900000000, "far again"}, {7, "seven"}};
+    std::string text = "[PRE-PROGRAMINFOS]\r\nLinesOfCode = 8\r\n";
+    for (const auto& [n, code] : keys) {
+        text += "LineOfCode." + std::to_string(n) + ".Code = " + code + "\r\n";
+    }
+    testing::TempFolder folder;
+    const std::string run = folder.Write("Tickscope/1700000000-1.tkr", text);
+    for (const std::int64_t declared : {0, 8, 1000000}) {
+        SCOPED_TRACE(declared);
+        ProgramInfoReader reader;
+        reader.CollectLines(run, declared);
+        EXPECT_EQ(reader.LineCount(8), 8);
+        const std::vector<std::pair<std::int64_t, std::string>> expected = {
+            {1, "again"},
+            {2, "b"},
+            {3, "c"},
+            {4, ""},
+            {7, "seven"},
+            {40, "forty"},
+            {900000000, "far again"},
+            {900000001, ""},
+            {0, ""},
+            {-1, ""}};
+        for (const auto& [n, code] : expected) {
+            EXPECT_EQ(reader.BuildLine(n).Code, code) << n;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ ProgramInfo ProgramOf(const std::vector<std::string>& lines, int fileId = 1) {
 std::vector<std::string> CodesOf(const ProgramInfo& program) {
     std::vector<std::string> codes;
     for (const auto& line : program.LinesOfCode) {
-        codes.push_back(line.Code);
+        codes.emplace_back(line.Code);
     }
     return codes;
 }
@@ -160,6 +161,59 @@ TEST(SplittingPassTest, LongLinesOfColonsAndWords) {
     ASSERT_EQ(first.size(), 2u);
     EXPECT_EQ(program.LinesOfCode[0].TextOf(first[0]), letters + "-");
     EXPECT_EQ(program.LinesOfCode[1].Instructions.size(), 100001u);
+}
+
+// The three passes in one walk must leave every line, statement and table as the passes run
+// one after the other do, also where lines continue into lines that continue and split.
+TEST(ParserPassesTest, OneWalkGivesWhatThePassesGiveOneAfterTheOther) {
+    const std::vector<std::string> pieces = {"x = a",       " +",
+                                             ",",           " And",
+                                             ")or",         " : ",
+                                             ":",           "If b",
+                                             "EndIf",       "Procedure P",
+                                             "()",          "EndProcedure",
+                                             "Structure S", "EndStructure",
+                                             "Select x",    "Case 1",
+                                             "EndSelect",   "Else",
+                                             "Next",        "For i = 1 To 2",
+                                             "\"s:;\"",     "; note +",
+                                             "\t",          "  ",
+                                             "L1:",         "; ExecutableFormat = Shared Dll"};
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::string> lines(random() % 40);
+        for (std::string& line : lines) {
+            for (std::size_t i = random() % 5; i > 0; --i) {
+                line += pieces[random() % pieces.size()];
+            }
+        }
+        ProgramInfo apart = ProgramOf(lines);
+        RunContinuationPass(apart);
+        RunSplittingPass(apart);
+        RunScopePass(apart);
+        ProgramInfo together = ProgramOf(lines);
+        RunParserPasses(together);
+
+        ASSERT_EQ(CodesOf(together), CodesOf(apart)) << round;
+        for (std::size_t n = 0; n < lines.size(); ++n) {
+            const auto& a = apart.LinesOfCode[n].Instructions;
+            const auto& b = together.LinesOfCode[n].Instructions;
+            ASSERT_EQ(b.size(), a.size()) << round << " line " << n;
+            for (std::size_t m = 0; m < a.size(); ++m) {
+                EXPECT_EQ(b[m].CodeStart, a[m].CodeStart);
+                EXPECT_EQ(b[m].CodeLength, a[m].CodeLength);
+                EXPECT_EQ(b[m].InstructionNumber, a[m].InstructionNumber);
+                EXPECT_EQ(b[m].ScopeId, a[m].ScopeId);
+                EXPECT_EQ(b[m].BlockKey, a[m].BlockKey);
+            }
+        }
+        EXPECT_EQ(together.ScopeIds.Entries(), apart.ScopeIds.Entries());
+        EXPECT_EQ(together.IsSharedDll, apart.IsSharedDll);
+        EXPECT_EQ(together.IsExecutable, apart.IsExecutable);
+        if (::testing::Test::HasFailure()) {
+            return;
+        }
+    }
 }
 
 } // namespace

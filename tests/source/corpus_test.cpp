@@ -34,7 +34,7 @@ std::size_t LinesInFile(const std::string& path) {
     return count + (unterminated ? 1 : 0);
 }
 
-bool HoldsIncludeDirective(const std::string& code) {
+bool HoldsIncludeDirective(std::string_view code) {
     return FindKeyword(code, "includefile") > 0 || FindKeyword(code, "xincludefile") > 0;
 }
 

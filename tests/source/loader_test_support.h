@@ -62,7 +62,7 @@ inline std::vector<std::string> LineOrigins(const ProgramInfo& program, const st
 inline std::vector<std::string> Codes(const ProgramInfo& program) {
     std::vector<std::string> codes;
     for (const LineOfCode& line : program.LinesOfCode) {
-        codes.push_back(line.Code);
+        codes.emplace_back(line.Code);
     }
     return codes;
 }

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,39 @@ TEST(LineSplitterTest, ManyLinesWithOnlyOneTerminatorKindStayLinear) {
     }
 }
 
+// Line ends looked for eight bytes at a time: every place in a word and in the tail.
+TEST(LineSplitterTest, AgreesWithAPlainSplitterOnRandomTexts) {
+    const auto reference = [](std::string_view text) {
+        std::vector<std::string> lines;
+        std::string current;
+        bool open = false; // a line has started and not ended
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r' || text[i] == '\n') {
+                lines.push_back(current);
+                current.clear();
+                open = false;
+                i += text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 1 : 0;
+            } else {
+                current += text[i];
+                open = true;
+            }
+        }
+        if (open) {
+            lines.push_back(current);
+        }
+        return lines;
+    };
+    const std::string pieces[] = {"a", "\r", "\n", "\r\n", "bcdefghijklm", "\0"s, "\x8D\x8A"};
+    std::mt19937 random(5);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        for (std::size_t i = random() % 16; i > 0; --i) {
+            text += pieces[random() % std::size(pieces)];
+        }
+        ASSERT_EQ(SplitAll(text), reference(text)) << round;
+    }
+}
+
 TEST(ByteOrderMarkTest, RecognisedMarks) {
     struct Case {
         std::string bytes;
@@ -112,6 +146,24 @@ TEST(Md5HexTest, ReferenceDigests) {
     }
     EXPECT_NE(Md5Hex("a\0b"s), Md5Hex("a"));
     EXPECT_EQ(Md5Hex("a\0b"s).size(), 32u);
+}
+
+// Every byte and the length count, in the 8-byte words and in the tail, whatever the seed.
+TEST(ContentHashTest, EveryByteAndTheLengthCount) {
+    for (const std::uint64_t seed : {std::uint64_t{0}, std::uint64_t{0x123456789ABCDEF}}) {
+        for (std::size_t size = 0; size <= 80; ++size) {
+            const std::string bytes(size, 'a');
+            const std::uint64_t hash = ContentHash(bytes, seed);
+            EXPECT_EQ(ContentHash(std::string(bytes), seed), hash);
+            EXPECT_NE(ContentHash(bytes + '\0', seed), hash) << size;
+            for (std::size_t at = 0; at < size; ++at) {
+                std::string changed = bytes;
+                changed[at] = 'b';
+                EXPECT_NE(ContentHash(changed, seed), hash) << size << " " << at;
+            }
+        }
+    }
+    EXPECT_NE(ContentHash("abc", 1), ContentHash("abc", 2));
 }
 
 } // namespace
