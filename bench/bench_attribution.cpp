@@ -3,6 +3,7 @@
 #include "analysis/attribution.h"
 #include "common/temp_folder.h"
 #include "generated_run.h"
+#include "resident_memory.h"
 #include "runfiles/entry_log_reader.h"
 #include "runfiles/entry_record.h"
 #include "runfiles/run_information.h"
@@ -36,13 +37,7 @@ const bench::GeneratedRun& Run(std::int64_t entries) {
     return *run;
 }
 
-double ResidentMegabytes() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
+using bench::ResidentMegabytes;
 
 void BM_AttributeEntryLog(benchmark::State& state) {
     const bench::GeneratedRun& run = Run(state.range(0));

@@ -10,6 +10,7 @@
 #include "analysis/run_loading.h"
 #include "common/temp_folder.h"
 #include "generated_run.h"
+#include "resident_memory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -41,13 +42,7 @@ const bench::GeneratedRun& Run(std::int64_t entries, std::uint64_t seed) {
     return *run;
 }
 
-double ResidentMegabytes() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
+using bench::ResidentMegabytes;
 
 RunSummary Summary(const bench::GeneratedRun& run) {
     SilentProgress progress;

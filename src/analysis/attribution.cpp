@@ -406,9 +406,7 @@ void RunAnalysis::Start(const EntryRecord& entry, std::int32_t lineId) {
     }
 
     // A second start before the stop replaces the first one's time and parent.
-    const PendingKey key{(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
-                             static_cast<std::uint8_t>(entry.InstructionNumber),
-                         static_cast<std::uint64_t>(entry.Stackframe)};
+    const PendingKey key = PendingKey::Of(lineId, entry);
     if (state.HasPending && state.PendingInstruction == entry.InstructionNumber &&
         state.PendingStackframe == entry.Stackframe) {
         state.PendingNanos = entry.Nanos;
@@ -506,9 +504,7 @@ void RunAnalysis::Stop(const EntryRecord& entry, std::int32_t lineId) {
     }
     Close(thread, lineNode, lineId);
 
-    const PendingKey key{(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
-                             static_cast<std::uint8_t>(entry.InstructionNumber),
-                         static_cast<std::uint64_t>(entry.Stackframe)};
+    const PendingKey key = PendingKey::Of(lineId, entry);
     LineState& state = thread.Lines[static_cast<std::size_t>(lineNode)];
     std::int64_t startNanos = 0;
     std::int32_t figuresIndex = 0;

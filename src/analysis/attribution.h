@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/flat_hash_map.h"
+#include "analysis/pending_key.h"
 #include "runfiles/entry_record.h"
 #include "source/program_info.h"
 
@@ -131,16 +132,6 @@ class RunAnalysis {
         Parent PendingParent;
     };
     static_assert(sizeof(LineState) == 64, "one cache line per line of a thread");
-    struct PendingKey {
-        std::uint64_t LineAndInstruction = 0;
-        std::uint64_t Stackframe = 0;
-        bool operator==(const PendingKey&) const = default;
-    };
-    struct PendingKeyHasher {
-        std::uint64_t operator()(const PendingKey& key) const {
-            return key.LineAndInstruction * 0xFF51AFD7ED558CCDULL ^ key.Stackframe;
-        }
-    };
     struct PendingStart {
         std::int64_t Nanos = 0;
         std::int32_t Instruction = 0;

@@ -120,16 +120,6 @@ std::int32_t ExecutionStream::NewHandle() {
     return static_cast<std::int32_t>(handles_.size() - 1);
 }
 
-namespace {
-
-template <class Key> Key PendingKeyOf(std::int32_t lineId, const EntryRecord& entry) {
-    return {(static_cast<std::uint64_t>(static_cast<std::uint32_t>(lineId)) << 8) |
-                static_cast<std::uint8_t>(entry.InstructionNumber),
-            static_cast<std::uint64_t>(entry.Stackframe)};
-}
-
-} // namespace
-
 void ExecutionStream::Start(std::int32_t thread, std::int32_t lineId, const EntryRecord& entry) {
     ThreadState& state = threads_[static_cast<std::size_t>(thread)];
     const std::int32_t slot = LineSlotOf(state, lineId, true);
@@ -151,7 +141,7 @@ void ExecutionStream::Start(std::int32_t thread, std::int32_t lineId, const Entr
         start.Execution = line.PendingHandle;
         start.Replaces = true;
     } else {
-        const auto key = PendingKeyOf<PendingKey>(lineId, entry);
+        const auto key = PendingKey::Of(lineId, entry);
         const std::int32_t* waiting = state.Pending.Size() != 0 ? state.Pending.Find(key) : nullptr;
         if (waiting != nullptr) {
             start.Execution = *waiting;
@@ -194,7 +184,7 @@ std::int32_t ExecutionStream::TakePending(ThreadState& thread, LineSlot& line,
     if (thread.Pending.Size() == 0) {
         return -1;
     }
-    const auto key = PendingKeyOf<PendingKey>(line.LineId, entry);
+    const auto key = PendingKey::Of(line.LineId, entry);
     const std::int32_t* waiting = thread.Pending.Find(key);
     if (waiting == nullptr) {
         return -1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/flat_hash_map.h"
+#include "analysis/pending_key.h"
 #include "runfiles/entry_record.h"
 #include "source/program_info.h"
 
@@ -107,16 +108,6 @@ class ExecutionStream {
         std::int8_t PendingInstruction = 0;
         std::int32_t PendingHandle = -1;
         std::int64_t PendingStackframe = 0;
-    };
-    struct PendingKey {
-        std::uint64_t LineAndInstruction = 0;
-        std::uint64_t Stackframe = 0;
-        bool operator==(const PendingKey&) const = default;
-    };
-    struct PendingKeyHasher {
-        std::uint64_t operator()(const PendingKey& key) const {
-            return key.LineAndInstruction * 0xFF51AFD7ED558CCDULL ^ key.Stackframe;
-        }
     };
     struct ThreadState {
         // LineId -> slot: a flat array while the budget for them lasts, else a hash table.

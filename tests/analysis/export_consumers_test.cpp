@@ -3,6 +3,7 @@
 // folded stacks are checked for what the viewers rely on. The runs: the bundled example runs
 // and random runs (nested executions mixed with damage) whose sources are written beside.
 #include "analysis/random_runs.h"
+#include "common/csv.h"
 #include "common/report_tool.h"
 #include "common/temp_folder.h"
 #include "runfiles/entry_record.h"
@@ -154,38 +155,6 @@ std::int64_t Nanos(const std::string& milliseconds) {
     return std::llround(std::stod(milliseconds) * 1e6);
 }
 
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> records(1);
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            records.back().push_back(field);
-            field.clear();
-        } else if (c == '\n') {
-            records.back().push_back(field);
-            field.clear();
-            records.emplace_back();
-        } else {
-            field += c;
-        }
-    }
-    records.pop_back(); // after the last newline
-    return records;
-}
-
 struct LineCost {
     std::int64_t Nanos = 0;
     std::int64_t Hits = 0;
@@ -200,7 +169,7 @@ struct CsvFigures {
 
 CsvFigures ReadCsvFigures(const std::string& csv) {
     CsvFigures figures;
-    const auto records = ParseCsv(csv);
+    const auto records = testing::ParseCsv(csv);
     EXPECT_EQ(records.front().at(7), "self_ms");
     for (std::size_t i = 1; i < records.size(); ++i) {
         const auto& record = records[i];

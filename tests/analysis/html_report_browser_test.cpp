@@ -2,6 +2,7 @@
 // not installed): it loads without a console message or script error, lists every line of
 // code, and after its thread check boxes change it shows the figures that the tool's CSV and
 // text give for the same threads with --threads, in every time mode.
+#include "common/csv.h"
 #include "common/report_tool.h"
 #include "common/temp_folder.h"
 
@@ -79,36 +80,9 @@ LoadedPage LoadInChromium(const std::string& chromium, std::string page,
     return {testing::ReadFileBytes(folder.File("dom")), testing::ReadFileBytes(folder.File("log"))};
 }
 
-// The fields of a CSV text's records after its header (quoted fields may hold , " and LF).
+// The fields of a CSV text's records after its header.
 std::vector<std::vector<std::string>> CsvRecords(const std::string& text) {
-    std::vector<std::vector<std::string>> records(1);
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            records.back().push_back(field);
-            field.clear();
-        } else if (c == '\n') {
-            records.back().push_back(field);
-            field.clear();
-            records.emplace_back();
-        } else {
-            field += c;
-        }
-    }
-    records.pop_back(); // after the last LF
+    std::vector<std::vector<std::string>> records = testing::ParseCsv(text);
     records.erase(records.begin());
     return records;
 }
