@@ -90,7 +90,9 @@ class BlockBuffer {
         if (capacity_ - size_ < bytes) {
             const std::size_t capacity = std::max(2 * capacity_, size_ + bytes);
             auto grown = std::make_unique_for_overwrite<char[]>(capacity);
-            std::memcpy(grown.get(), data_.get(), size_);
+            if (size_ > 0) { // data_ is null before the first room
+                std::memcpy(grown.get(), data_.get(), size_);
+            }
             data_ = std::move(grown);
             capacity_ = capacity;
         }
