@@ -1,5 +1,6 @@
 #include "platform/file_reading.h"
 
+#include <algorithm>
 #include <new>
 
 namespace tickscope::platform {
@@ -28,6 +29,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::uint64_t 
         }
         // Read until the end even if the file grew since its size was taken; pseudo-files
         // report a size of 0 and may never end (/proc/self/pagemap), hence the limit.
+        if (expected == 0) {
+            limit = std::min(limit, kPseudoFileReadLimit);
+        }
         std::size_t used = 0;
         content.resize(expected == 0 ? 4096 : static_cast<std::size_t>(expected) + 1);
         while (true) {

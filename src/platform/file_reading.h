@@ -26,6 +26,10 @@ std::optional<OpenedFile> OpenRegularFile(const std::string& path);
 
 // Files at least this large are not read whole (no source file or run file comes near).
 inline constexpr std::uint64_t kDefaultReadLimit = std::uint64_t{1} << 28;
+// A file that reports a size of 0 yet has content is a pseudo-file (/proc): it is read up to
+// this much at most, as making such content can be slow (/proc/self/pagemap of a large
+// process) and no source is one.
+inline constexpr std::uint64_t kPseudoFileReadLimit = std::uint64_t{1} << 20;
 
 // How far ReadWholeFile reads: to the end of the file (a pseudo-file reports size 0 and
 // still has content), or only the size the file had when opened (a run file that grows
@@ -33,7 +37,7 @@ inline constexpr std::uint64_t kDefaultReadLimit = std::uint64_t{1} << 28;
 enum class ReadExtent { ToEnd, SizeWhenOpened };
 
 // The whole content of a regular file (see OpenRegularFile). Nothing when the file cannot
-// be read, when it holds `limit` bytes or more (also a pseudo-file that never ends), or
+// be read, when it holds `limit` bytes or more (a pseudo-file: kPseudoFileReadLimit), or
 // when there is no memory for it: an allocation failure never escapes.
 std::optional<std::string> ReadWholeFile(const std::string& path,
                                          std::uint64_t limit = kDefaultReadLimit,
