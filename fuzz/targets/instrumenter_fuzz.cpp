@@ -15,6 +15,7 @@
 #include "source/source_loader.h"
 #include "source/text_utils.h"
 
+#include <charconv>
 #include <set>
 #include <string>
 #include <tuple>
@@ -39,12 +40,13 @@ bool ParseProbe(std::string_view text, Key& key) {
         std::string_view rest = text.substr(name.size());
         long long numbers[3];
         for (long long& number : numbers) {
-            std::size_t used = 0;
-            std::string digits(rest.substr(0, rest.find(',')));
-            if (digits.empty() || digits.find_first_not_of("-0123456789") != std::string::npos) {
+            const std::string_view digits = rest.substr(0, rest.find(','));
+            // Source text may hold anything that looks like a probe ("-", "1-2"): not a number.
+            const auto [end, error] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), number);
+            if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
                 return false;
             }
-            number = std::stoll(digits, &used);
             rest.remove_prefix(digits.size());
             if (!rest.starts_with(", ")) {
                 return false;
