@@ -29,6 +29,15 @@ const std::vector<std::string>& CorpusLines() {
     return lines;
 }
 
+// The bytes of those lines, for the benchmarks' byte rates.
+std::int64_t CorpusBytes() {
+    std::int64_t bytes = 0;
+    for (const auto& line : CorpusLines()) {
+        bytes += static_cast<std::int64_t>(line.size());
+    }
+    return bytes;
+}
+
 bool SkipWithoutCorpus(benchmark::State& state) {
     if (CorpusLines().empty()) {
         state.SkipWithError("no PureBasic corpus at " TICKSCOPE_CORPUS_DIR);
@@ -86,10 +95,7 @@ void BM_ClassifyInstruction(benchmark::State& state) {
         return;
     }
     const auto& lines = CorpusLines();
-    std::int64_t bytes = 0;
-    for (const auto& line : lines) {
-        bytes += static_cast<std::int64_t>(line.size());
-    }
+    const std::int64_t bytes = CorpusBytes();
     for (auto _ : state) {
         for (const auto& line : lines) {
             benchmark::DoNotOptimize(ClassifyInstruction(line));
@@ -110,10 +116,7 @@ void BM_KeywordScan(benchmark::State& state) {
         keywords.Add(entry.Keyword);
     }
     const auto& lines = CorpusLines();
-    std::int64_t bytes = 0;
-    for (const auto& line : lines) {
-        bytes += static_cast<std::int64_t>(line.size());
-    }
+    const std::int64_t bytes = CorpusBytes();
     for (auto _ : state) {
         for (const auto& line : lines) {
             benchmark::DoNotOptimize(keywords.Scan(line));
