@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <span>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +40,19 @@ const bench::GeneratedRun& Run(std::int64_t entries) {
 
 using bench::ResidentMegabytes;
 
+// Reads the log as the loader does, a batch of records at a time.
+template <typename Batch> bool ForEachBatch(const std::string& path, Batch&& batch) {
+    EntryLogReader reader;
+    if (!reader.Open(path)) {
+        return false;
+    }
+    std::vector<EntryRecord> records(512);
+    while (const std::size_t count = reader.NextBatch(records)) {
+        batch(std::span<const EntryRecord>(records).first(count));
+    }
+    return true;
+}
+
 void BM_AttributeEntryLog(benchmark::State& state) {
     const bench::GeneratedRun& run = Run(state.range(0));
     if (!run.Written) {
@@ -51,15 +65,12 @@ void BM_AttributeEntryLog(benchmark::State& state) {
         const double before = ResidentMegabytes();
         RunAnalysis analysis;
         ResetAttribution(analysis, run.Program.LinesOfCode);
-        EntryLogReader reader;
-        if (!reader.Open(run.EntryLogPath)) {
+        if (!ForEachBatch(run.EntryLogPath, [&](std::span<const EntryRecord> batch) {
+                AttributeEntries(analysis, batch);
+                entries += static_cast<std::int64_t>(batch.size());
+            })) {
             state.SkipWithError("cannot open the entry log");
             return;
-        }
-        EntryRecord entry;
-        while (reader.Next(entry)) {
-            AttributeEntry(analysis, entry);
-            ++entries;
         }
         growth = ResidentMegabytes() - before;
         benchmark::DoNotOptimize(analysis.Threads().data());
@@ -88,9 +99,7 @@ void BM_AttributeInMemory(benchmark::State& state) {
     for (auto _ : state) {
         RunAnalysis analysis;
         ResetAttribution(analysis, run.Program.LinesOfCode);
-        for (const EntryRecord& entry : records) {
-            AttributeEntry(analysis, entry);
-        }
+        AttributeEntries(analysis, records);
         entries += static_cast<std::int64_t>(records.size());
         benchmark::DoNotOptimize(analysis.Threads().data());
     }
@@ -104,13 +113,13 @@ void BM_ReadEntryLogOnly(benchmark::State& state) {
     const bench::GeneratedRun& run = Run(20000000);
     std::int64_t entries = 0;
     for (auto _ : state) {
-        EntryLogReader reader;
-        reader.Open(run.EntryLogPath);
         std::int64_t sum = 0;
-        for (EntryRecord entry; reader.Next(entry);) {
-            sum += entry.Nanos;
-            ++entries;
-        }
+        ForEachBatch(run.EntryLogPath, [&](std::span<const EntryRecord> batch) {
+            for (const EntryRecord& entry : batch) {
+                sum += entry.Nanos;
+            }
+            entries += static_cast<std::int64_t>(batch.size());
+        });
         benchmark::DoNotOptimize(sum);
     }
     state.counters["entries/s"] =

@@ -559,4 +559,10 @@ void AttributeEntry(RunAnalysis& analysis, const EntryRecord& entry) {
     analysis.Attribute(entry);
 }
 
+void AttributeEntries(RunAnalysis& analysis, std::span<const EntryRecord> entries) {
+    for (const EntryRecord& entry : entries) {
+        analysis.Attribute(entry);
+    }
+}
+
 } // namespace tickscope

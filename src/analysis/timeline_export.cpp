@@ -16,6 +16,7 @@
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace tickscope {
 
@@ -457,10 +458,12 @@ void StreamEntries(const RunRecord& record, ExecutionStream& stream, ExportSink&
     if (!reader.Open(EntryLogPath(record.FileName))) {
         return; // a run without entries
     }
-    EntryRecord entry;
-    for (std::uint32_t count = 1; reader.Next(entry); ++count) {
-        stream.Feed(entry);
-        if (count % 65536 == 0 && sink.Failed()) {
+    std::vector<EntryRecord> batch(4096);
+    while (const std::size_t count = reader.NextBatch(batch)) {
+        for (std::size_t i = 0; i < count; ++i) {
+            stream.Feed(batch[i]);
+        }
+        if (sink.Failed()) {
             return;
         }
     }

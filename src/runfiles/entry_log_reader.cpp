@@ -1,11 +1,21 @@
 #include "runfiles/entry_log_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tickscope {
 
+namespace {
+
+// Room before each piece for the unread end of the previous one: part of a binary record
+// (text lines are gathered apart).
+constexpr std::size_t kCarryRoom = 64;
+static_assert(kCarryRoom >= kEntryRecordSize);
+
+} // namespace
+
 EntryLogReader::EntryLogReader(std::size_t bufferSize)
-    : buffer_(bufferSize < 2 * kEntryRecordSize ? 2 * kEntryRecordSize : bufferSize) {}
+    : pieceSize_(bufferSize < 2 * kEntryRecordSize ? 2 * kEntryRecordSize : bufferSize) {}
 
 EntryLogReader::~EntryLogReader() {
     Close();
@@ -13,9 +23,8 @@ EntryLogReader::~EntryLogReader() {
 
 void EntryLogReader::Close() {
     file_.reset();
-    unreadBytes_ = 0;
-    begin_ = end_ = 0;
-    eof_ = true;
+    piece_ = {};
+    begin_ = 0;
     text_ = false;
     position_ = 0;
     line_.clear();
@@ -29,13 +38,12 @@ bool EntryLogReader::Open(const std::string& path) {
     if (!opened) {
         return false;
     }
-    file_ = std::move(opened->File);
-    unreadBytes_ = opened->Size;
-    eof_ = false;
+    file_ = std::make_unique<ReadAheadFile>(std::move(opened->File), opened->Size, pieceSize_,
+                                            kCarryRoom);
     if (!Fill()) {
         return true; // empty (or unreadable) log: no records
     }
-    if (buffer_[begin_] == kBinaryLogMarker) {
+    if (piece_[begin_] == kBinaryLogMarker) {
         ++begin_;
         position_ = 1;
     } else {
@@ -45,25 +53,16 @@ bool EntryLogReader::Open(const std::string& path) {
 }
 
 bool EntryLogReader::Fill() {
-    if (eof_ || !file_) {
+    if (!file_) {
         return false;
     }
-    const std::size_t unread = end_ - begin_;
-    if (unread > 0 && begin_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, unread);
+    const std::span<unsigned char> next = file_->Next(piece_.subspan(begin_));
+    if (next.empty()) {
+        return false;
     }
+    piece_ = next;
     begin_ = 0;
-    end_ = unread;
-    const std::size_t room = buffer_.size() - end_;
-    const std::size_t wanted = unreadBytes_ < room ? static_cast<std::size_t>(unreadBytes_) : room;
-    const std::size_t got =
-        wanted == 0 ? 0 : std::fread(buffer_.data() + end_, 1, wanted, file_.get());
-    unreadBytes_ -= got;
-    end_ += got;
-    if (got == 0) {
-        eof_ = true; // end of file, or a read error (e.g. a folder): no more bytes either way
-    }
-    return got > 0;
+    return true;
 }
 
 bool EntryLogReader::Next(EntryRecord& record) {
@@ -73,13 +72,44 @@ bool EntryLogReader::Next(EntryRecord& record) {
     return text_ ? NextText(record) : NextBinary(record);
 }
 
-bool EntryLogReader::NextBinary(EntryRecord& record) {
-    while (end_ - begin_ < kEntryRecordSize) {
+bool EntryLogReader::HasBinaryRecord() {
+    while (piece_.size() - begin_ < kEntryRecordSize) {
         if (!Fill()) {
             return false; // a shorter last record is ignored
         }
     }
-    record = DecodeEntryRecord(buffer_.data() + begin_);
+    return true;
+}
+
+std::size_t EntryLogReader::NextBatch(std::span<EntryRecord> records) {
+    if (!file_) {
+        return 0;
+    }
+    std::size_t count = 0;
+    if (text_) {
+        while (count < records.size() && NextText(records[count])) {
+            ++count;
+        }
+        return count;
+    }
+    if (!HasBinaryRecord()) {
+        return 0;
+    }
+    count = std::min(records.size(), (piece_.size() - begin_) / kEntryRecordSize);
+    const unsigned char* bytes = piece_.data() + begin_;
+    for (std::size_t i = 0; i < count; ++i) {
+        DecodeEntryRecord(bytes + i * kEntryRecordSize, records[i]);
+    }
+    begin_ += count * kEntryRecordSize;
+    position_ += static_cast<std::int64_t>(count * kEntryRecordSize);
+    return count;
+}
+
+bool EntryLogReader::NextBinary(EntryRecord& record) {
+    if (!HasBinaryRecord()) {
+        return false;
+    }
+    record = DecodeEntryRecord(piece_.data() + begin_);
     begin_ += kEntryRecordSize;
     position_ += static_cast<std::int64_t>(kEntryRecordSize);
     return true;
@@ -88,14 +118,14 @@ bool EntryLogReader::NextBinary(EntryRecord& record) {
 bool EntryLogReader::NextText(EntryRecord& record) {
     line_.clear();
     for (;;) {
-        if (begin_ == end_ && !Fill()) {
+        if (begin_ == piece_.size() && !Fill()) {
             if (line_.empty()) {
                 return false;
             }
             break; // last line without a line end
         }
-        const unsigned char* start = buffer_.data() + begin_;
-        const std::size_t available = end_ - begin_;
+        const unsigned char* start = piece_.data() + begin_;
+        const std::size_t available = piece_.size() - begin_;
         std::size_t length = 0;
         while (length < available && start[length] != '\n' && start[length] != '\r') {
             ++length;

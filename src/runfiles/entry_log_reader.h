@@ -1,15 +1,17 @@
 #pragma once
 
-#include "platform/file_reading.h"
 #include "runfiles/entry_record.h"
+#include "runfiles/read_ahead_file.h"
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
-#include <vector>
 
 namespace tickscope {
 
-// Streams the records of an entry log one by one, in file order, through a large buffer.
+// Streams the records of an entry log in file order, read in large pieces (the next piece
+// read ahead on a second thread for a large log, see ReadAheadFile).
 // The form follows the marker byte: binary records after a 0, otherwise text lines from the
 // first byte on. A last binary record shorter than 34 bytes is ignored; empty text lines
 // are skipped.
@@ -26,6 +28,10 @@ class EntryLogReader {
     bool Open(const std::string& path);
     // The next record; false at the end of the log (or when nothing is open).
     bool Next(EntryRecord& record);
+    // The next records, as many as fit in `records` and the buffer holds (at least one while
+    // the log has one); how many were written, 0 at the end. Loaders take records this way,
+    // a few thousand per call.
+    std::size_t NextBatch(std::span<EntryRecord> records);
     void Close();
 
     bool IsText() const { return text_; }
@@ -36,16 +42,15 @@ class EntryLogReader {
     static constexpr std::size_t kMaxTextLine = std::size_t{1} << 20;
 
   private:
-    bool Fill(); // moves the unread bytes to the front and reads more; false if none came
+    bool Fill();            // the next piece after the unread bytes; false if no more came
+    bool HasBinaryRecord(); // fills until a whole record is buffered; false at the end
     bool NextBinary(EntryRecord& record);
     bool NextText(EntryRecord& record);
 
-    platform::FileHandle file_;
-    std::uint64_t unreadBytes_ = 0; // of the size the file had when opened
-    std::vector<unsigned char> buffer_;
-    std::size_t begin_ = 0; // first unread byte in buffer_
-    std::size_t end_ = 0;   // one past the last valid byte in buffer_
-    bool eof_ = false;
+    std::size_t pieceSize_;
+    std::unique_ptr<ReadAheadFile> file_;
+    std::span<unsigned char> piece_; // the bytes read last
+    std::size_t begin_ = 0;          // first unread byte in piece_
     bool text_ = false;
     std::int64_t position_ = 0;
     std::string line_;

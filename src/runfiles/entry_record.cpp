@@ -8,7 +8,7 @@ namespace tickscope {
 
 namespace {
 
-// Little-endian stores and loads by explicit shifts: the layout never depends on the
+// Little-endian stores by explicit shifts: the layout never depends on the
 // host's byte order or on structure packing.
 void PutLittleEndian(unsigned char* out, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
@@ -16,49 +16,21 @@ void PutLittleEndian(unsigned char* out, std::uint64_t value, int bytes) {
     }
 }
 
-std::uint64_t GetLittleEndian(const unsigned char* in, int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) {
-        value |= static_cast<std::uint64_t>(in[i]) << (8 * i);
-    }
-    return value;
-}
-
-constexpr std::size_t kThreadIdOffset = 0;
-constexpr std::size_t kStackframeOffset = 8;
-constexpr std::size_t kFileIdOffset = 16;
-constexpr std::size_t kLineNumberOffset = 20;
-constexpr std::size_t kInstructionNumberOffset = 24;
-constexpr std::size_t kStartOrStopOffset = 25;
-constexpr std::size_t kNanosOffset = 26;
-
 } // namespace
 
 EntryRecordBytes EncodeEntryRecord(const EntryRecord& record) {
     EntryRecordBytes bytes{};
     unsigned char* out = bytes.data();
-    PutLittleEndian(out + kThreadIdOffset, static_cast<std::uint64_t>(record.ThreadId), 8);
-    PutLittleEndian(out + kStackframeOffset, static_cast<std::uint64_t>(record.Stackframe), 8);
-    PutLittleEndian(out + kFileIdOffset, static_cast<std::uint32_t>(record.FileId), 4);
-    PutLittleEndian(out + kLineNumberOffset, static_cast<std::uint32_t>(record.LineNumber), 4);
-    out[kInstructionNumberOffset] = static_cast<unsigned char>(record.InstructionNumber);
-    out[kStartOrStopOffset] = static_cast<unsigned char>(record.StartOrStop);
-    PutLittleEndian(out + kNanosOffset, static_cast<std::uint64_t>(record.Nanos), 8);
+    PutLittleEndian(out + detail::kThreadIdOffset, static_cast<std::uint64_t>(record.ThreadId), 8);
+    PutLittleEndian(out + detail::kStackframeOffset, static_cast<std::uint64_t>(record.Stackframe),
+                    8);
+    PutLittleEndian(out + detail::kFileIdOffset, static_cast<std::uint32_t>(record.FileId), 4);
+    PutLittleEndian(out + detail::kLineNumberOffset, static_cast<std::uint32_t>(record.LineNumber),
+                    4);
+    out[detail::kInstructionNumberOffset] = static_cast<unsigned char>(record.InstructionNumber);
+    out[detail::kStartOrStopOffset] = static_cast<unsigned char>(record.StartOrStop);
+    PutLittleEndian(out + detail::kNanosOffset, static_cast<std::uint64_t>(record.Nanos), 8);
     return bytes;
-}
-
-EntryRecord DecodeEntryRecord(const unsigned char* bytes) {
-    EntryRecord record;
-    record.ThreadId = static_cast<std::int64_t>(GetLittleEndian(bytes + kThreadIdOffset, 8));
-    record.Stackframe = static_cast<std::int64_t>(GetLittleEndian(bytes + kStackframeOffset, 8));
-    record.FileId = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(GetLittleEndian(bytes + kFileIdOffset, 4)));
-    record.LineNumber = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(GetLittleEndian(bytes + kLineNumberOffset, 4)));
-    record.InstructionNumber = static_cast<std::int8_t>(bytes[kInstructionNumberOffset]);
-    record.StartOrStop = static_cast<std::int8_t>(bytes[kStartOrStopOffset]);
-    record.Nanos = static_cast<std::int64_t>(GetLittleEndian(bytes + kNanosOffset, 8));
-    return record;
 }
 
 std::string EncodeEntryRecordText(const EntryRecord& record) {

@@ -46,6 +46,21 @@ std::vector<EntryRecord> ReadAll(const std::string& path, std::size_t bufferSize
     return records;
 }
 
+// The same through NextBatch, `batch` records at a time.
+std::vector<EntryRecord> ReadAllInBatches(const std::string& path, std::size_t bufferSize,
+                                          std::size_t batch) {
+    EntryLogReader reader(bufferSize);
+    EXPECT_TRUE(reader.Open(path));
+    std::vector<EntryRecord> records;
+    std::vector<EntryRecord> room(batch);
+    while (const std::size_t count = reader.NextBatch(room)) {
+        EXPECT_LE(count, batch);
+        records.insert(records.end(), room.begin(), room.begin() + static_cast<long>(count));
+    }
+    EXPECT_EQ(reader.NextBatch(room), 0u) << "stays at its end";
+    return records;
+}
+
 TEST(EntryRecordCodec, FieldsSitAtTheirOffsetsLittleEndian) {
     const EntryRecord record =
         Make(0x0807060504030201, -2, 0x11223344, -1, -128, 2, 0x0102030405060708);
@@ -193,6 +208,12 @@ TEST_F(EntryLogReaderTest, SmallBuffersGiveTheSameRecordsAsLargeOnes) {
          {std::size_t{1}, std::size_t{69}, std::size_t{100}, std::size_t{4096}}) {
         EXPECT_EQ(ReadAll(binary, size), records) << "binary, buffer " << size;
         EXPECT_EQ(ReadAll(text, size), records) << "text, buffer " << size;
+        for (const std::size_t batch : {std::size_t{1}, std::size_t{7}, std::size_t{512}}) {
+            EXPECT_EQ(ReadAllInBatches(binary, size, batch), records)
+                << "binary, buffer " << size << ", batches of " << batch;
+            EXPECT_EQ(ReadAllInBatches(text, size, batch), records)
+                << "text, buffer " << size << ", batches of " << batch;
+        }
     }
 }
 
