@@ -315,6 +315,8 @@ TEST(BuildModeTest, OverwritesEarlierOutputs) {
     SmallProgram program;
     TempFolder out;
     out.Write(PrivateName("tickscope.src"), std::string(100000, 'x'));
+    // The earlier information set aside by a build that was killed before removing it.
+    out.Write(PrivateName("tickscope.src.last"), std::string(100000, 'z'));
     out.Write("target.pb", std::string(100000, 'y'));
     BuildSettings settings{program.Main, out.File("target.pb"), false, "RT\n", out.Folder()};
     ScriptedRequesters requesters(true);
