@@ -16,6 +16,7 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -372,14 +373,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tickscope::testing::ReferenceProfile profile(program);
     tickscope::ResetAttribution(analysis, lines);
     reference.Reset(lines);
-    // Compared entry for entry at first, then every 16th entry, and at the end.
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        tickscope::AttributeEntry(analysis, entries[i]);
-        reference.Attribute(entries[i]);
-        profile.Attribute(entries[i]);
-        if (i < 64 || i % 16 == 0) {
-            Compare(analysis, reference, rows);
+    // Compared entry for entry at first; then fed in batches of 16, as the loader feeds
+    // them, and compared after each batch.
+    for (std::size_t i = 0; i < entries.size();) {
+        const std::size_t end = i < 64 ? i + 1 : std::min(entries.size(), i + 16);
+        if (i < 64) {
+            tickscope::AttributeEntry(analysis, entries[i]);
+        } else {
+            tickscope::AttributeEntries(analysis, std::span(entries).subspan(i, end - i));
         }
+        for (; i < end; ++i) {
+            reference.Attribute(entries[i]);
+            profile.Attribute(entries[i]);
+        }
+        Compare(analysis, reference, rows);
     }
     Compare(analysis, reference, rows);
     for (const std::uint8_t selection : {checks, static_cast<std::uint8_t>(~checks)}) {

@@ -108,6 +108,21 @@ std::vector<EntryRecord> ReadAll(const std::string& path, std::size_t bufferSize
     return records;
 }
 
+// The same through NextBatch, `batch` records at a time.
+std::vector<EntryRecord> ReadAllInBatches(const std::string& path, std::size_t bufferSize,
+                                          std::size_t batch) {
+    tickscope::EntryLogReader reader(bufferSize);
+    std::vector<EntryRecord> records;
+    std::vector<EntryRecord> room(batch);
+    if (reader.Open(path)) {
+        while (const std::size_t count = reader.NextBatch(room)) {
+            records.insert(records.end(), room.begin(),
+                           room.begin() + static_cast<std::ptrdiff_t>(count));
+        }
+    }
+    return records;
+}
+
 // Checks the progress calls of one load: opened once with the run's size as maximum, then
 // values that never leave [0, maximum], closed with the maximum.
 class CheckingProgress final : public tickscope::ProgressSink {
@@ -334,6 +349,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<EntryRecord> entries = RefEntries(logBytes);
     FUZZ_CHECK(ReadAll(logPath, 68) == entries, "entries through a small buffer");
     FUZZ_CHECK(ReadAll(logPath, 1 << 20) == entries, "entries through a large buffer");
+    FUZZ_CHECK(ReadAllInBatches(logPath, 68, 3) == entries, "entries in batches, small buffer");
+    FUZZ_CHECK(ReadAllInBatches(logPath, 1 << 20, 512) == entries, "entries in large batches");
 
     tickscope::RunCatalogue catalogue;
     FUZZ_CHECK(tickscope::BuildRunCatalogue(home, catalogue), "catalogue");
