@@ -1,5 +1,6 @@
 #include "instrument/build_mode.h"
 
+#include "instrument/file_set_aside.h"
 #include "instrument/instrumenter.h"
 #include "platform/file_reading.h"
 #include "platform/file_writer.h"
@@ -7,11 +8,8 @@
 #include "runfiles/program_info_file.h"
 #include "source/source_loader.h"
 
-#include <filesystem>
 #include <new>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 namespace tickscope {
 
@@ -24,57 +22,6 @@ std::string FileNameOf(const std::string& path) {
     const auto slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
-
-// Puts a file aside under a second name while its replacement is written. Renaming the new
-// file over the old one would make the rename wait for the file system: it frees the old
-// file's blocks (slow where freed blocks are discarded at once) and, on ext4, starts writing
-// out the new file first; tens of milliseconds for a large program's information. Renamed
-// onto a free name it waits for neither. Once the new file is in place the old one is
-// removed on a second thread while the build goes on; when the new file cannot be written,
-// the old one gets its name back.
-class FileSetAside {
-  public:
-    explicit FileSetAside(std::string path) : path_(std::move(path)), aside_(path_ + ".last") {
-        std::error_code error;
-        std::filesystem::remove(aside_, error); // left by a build that was killed
-        std::filesystem::rename(path_, aside_, error);
-        setAside_ = !error;
-    }
-    ~FileSetAside() {
-        if (remover_.joinable()) {
-            remover_.join();
-        } else if (setAside_) {
-            std::error_code ignored;
-            std::filesystem::rename(aside_, path_, ignored);
-        }
-    }
-    FileSetAside(const FileSetAside&) = delete;
-    FileSetAside& operator=(const FileSetAside&) = delete;
-
-    // The new file is in place: the old one goes (on a second thread when one starts).
-    void Replaced() {
-        if (!setAside_) {
-            return;
-        }
-        setAside_ = false;
-        try {
-            remover_ = std::thread([aside = aside_] { Remove(aside); });
-        } catch (const std::system_error&) {
-            Remove(aside_);
-        }
-    }
-
-  private:
-    static void Remove(const std::string& path) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-    }
-
-    std::string path_;
-    std::string aside_;
-    bool setAside_ = false;
-    std::thread remover_;
-};
 
 // Writes into a FileWriter; its first failure is kept and reported by Commit.
 class WriterSink final : public TextSink {
@@ -148,11 +95,13 @@ class Build {
         FileSetAside lastInformation(information);
         platform::FileWriter writer;
         if (!writer.Open(information, {platform::FileAccess::Private, false})) {
+            lastInformation.Restore();
             return Tell("could not write " + information + ": " + writer.Error());
         }
         WriterSink informationSink(writer);
         WriteProgramInfo(program, informationSink);
         if (!writer.Commit()) {
+            lastInformation.Restore();
             return Tell("could not write " + information + ": " + writer.Error());
         }
         lastInformation.Replaced();
@@ -169,6 +118,7 @@ class Build {
         if (!writer.Commit()) {
             return Tell("could not write " + settings_.TargetPath + ": " + writer.Error());
         }
+        lastInformation.Finish(); // the caller may end the process at once
         if (whenWritten_) {
             whenWritten_();
         }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
+#include <exception>
 
 namespace tickscope {
 
@@ -15,19 +15,21 @@ constexpr std::uint64_t kPiecesWorthAThread = 4;
 
 ReadAheadFile::ReadAheadFile(platform::FileHandle file, std::uint64_t size, std::size_t pieceSize,
                              std::size_t carryRoom)
-    : file_(std::move(file)), unreadBytes_(size), pieceSize_(std::max<std::size_t>(pieceSize, 1)),
-      carryRoom_(carryRoom) {
+    : file_(std::move(file)), unreadBytes_(size), carryRoom_(carryRoom) {
+    pieceSize = std::max<std::size_t>(pieceSize, 1);
+    // A small file takes no more room than its bytes.
+    pieceSize_ = static_cast<std::size_t>(std::clamp<std::uint64_t>(size, 1, pieceSize));
     for (Piece& piece : pieces_) {
         piece.Bytes.resize(carryRoom_ + pieceSize_);
     }
-    if (size / pieceSize_ < kPiecesWorthAThread) {
+    if (size / pieceSize < kPiecesWorthAThread) {
         return;
     }
     toFill_ = 0;
     try {
         worker_ = std::thread([this] { Work(); });
-    } catch (const std::system_error&) {
-        toFill_ = -1; // no thread: the caller reads
+    } catch (const std::exception&) { // std::system_error, std::bad_alloc
+        toFill_ = -1;                 // no thread: the caller reads
     }
 }
 

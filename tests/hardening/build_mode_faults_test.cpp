@@ -42,11 +42,16 @@ class YesRequesters : public Requesters {
     bool AskYesNo(const std::string&, const std::string&) override { return true; }
     void ShowMessage(const std::string& title, const std::string& text) override {
         Messages.push_back(title + ": " + text);
+        if (!Watched.empty()) { // what stands there while the user reads the message
+            WatchedAtMessage = fs::exists(Watched) ? ReadFileBytes(Watched) : "<absent>";
+        }
     }
     std::string AskText(const std::string&, const std::string&, const std::string&) override {
         return {};
     }
     std::vector<std::string> Messages;
+    std::string Watched;
+    std::string WatchedAtMessage;
 };
 
 std::string PrivateFolderIn(const std::string& temp) {
@@ -56,7 +61,9 @@ std::string PrivateFolderIn(const std::string& temp) {
 bool HoldsTemporaryFiles(const fs::path& folder) {
     std::error_code error;
     for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
-        if (entry.path().filename().string().rfind(".tks-", 0) == 0) {
+        const std::string name = entry.path().filename().string();
+        // The writer's temporary files, and an earlier file set aside while it is replaced.
+        if (name.rfind(".tks-", 0) == 0 || EndsWith(name, ".last")) {
             return true;
         }
     }
@@ -152,11 +159,16 @@ CleanBuild BuildCleanly(const Program& program) {
 }
 
 // A build of `program` into `target` with the temporary folder `temp`: the messages.
+void Build(const std::string& main, const std::string& target, const std::string& temp,
+           YesRequesters& requesters) {
+    BuildSettings settings{main, target, true, MonitoringRuntimeText(), temp};
+    RunBuildMode(settings, requesters);
+}
+
 std::vector<std::string> Build(const std::string& main, const std::string& target,
                                const std::string& temp) {
-    BuildSettings settings{main, target, true, MonitoringRuntimeText(), temp};
     YesRequesters requesters;
-    RunBuildMode(settings, requesters);
+    Build(main, target, temp, requesters);
     return requesters.Messages;
 }
 
@@ -252,38 +264,48 @@ TEST(BuildModeFaults, FullDiskLeavesOldFilesWhole) {
                              static_cast<rlim_t>(small + 1),
                              static_cast<rlim_t>(large - 1),
                              static_cast<rlim_t>(large + 1)};
-    for (const rlim_t limit : limits) {
-        SCOPED_TRACE("file size limit " + std::to_string(limit));
-        TempFolder out;
-        const std::string oldTarget = "old target\r\n";
-        const std::string oldInformation = "old information\r\n";
-        const std::string target = out.Write("target.pb", oldTarget);
-        const std::string information =
-            out.Write("tickscope-" + std::to_string(::getuid()) + "/tickscope.src", oldInformation);
-        const auto sourcesBefore = Snapshot(program.Sources.Path());
-        std::vector<std::string> messages;
-        {
-            FileSizeLimit full(limit);
-            if (!full.Active()) {
-                GTEST_SKIP() << "the file size limit cannot be set here";
+    // The old information stands under its name, or aside where a killed build left it.
+    for (const bool leftAside : {false, true}) {
+        for (const rlim_t limit : limits) {
+            SCOPED_TRACE("file size limit " + std::to_string(limit) +
+                         (leftAside ? ", old information left aside" : ""));
+            TempFolder out;
+            const std::string oldTarget = "old target\r\n";
+            const std::string oldInformation = "old information\r\n";
+            const std::string target = out.Write("target.pb", oldTarget);
+            const std::string information = PrivateFolderIn(out.Folder()) + "tickscope.src";
+            out.Write("tickscope-" + std::to_string(::getuid()) +
+                          (leftAside ? "/tickscope.src.last" : "/tickscope.src"),
+                      oldInformation);
+            const auto sourcesBefore = Snapshot(program.Sources.Path());
+            YesRequesters requesters;
+            requesters.Watched = information;
+            {
+                FileSizeLimit full(limit);
+                if (!full.Active()) {
+                    GTEST_SKIP() << "the file size limit cannot be set here";
+                }
+                Build(program.Main, target, out.Folder(), requesters);
             }
-            messages = Build(program.Main, target, out.Folder());
+            // Each file is whole (when it fitted) or holds its old content, and the target is
+            // only written after its program information.
+            const bool informationFits = clean.Information.size() <= limit;
+            const bool targetFits = clean.Target.size() <= limit;
+            const std::string info = ReadFileBytes(information);
+            EXPECT_EQ(info, informationFits ? clean.Information : oldInformation);
+            const std::string now = ReadFileBytes(target);
+            EXPECT_EQ(now,
+                      informationFits && targetFits ? clean.TargetFor(out.Folder()) : oldTarget);
+            if (informationFits && targetFits) {
+                EXPECT_TRUE(requesters.Messages.empty());
+            } else {
+                ExpectOneMessage(requesters.Messages, "could not write ");
+                EXPECT_EQ(requesters.WatchedAtMessage,
+                          informationFits ? clean.Information : oldInformation);
+            }
+            EXPECT_FALSE(HoldsTemporaryFiles(out.Path()));
+            EXPECT_EQ(Snapshot(program.Sources.Path()), sourcesBefore);
         }
-        // Each file is whole (when it fitted) or holds its old content, and the target is
-        // only written after its program information.
-        const bool informationFits = clean.Information.size() <= limit;
-        const bool targetFits = clean.Target.size() <= limit;
-        const std::string info = ReadFileBytes(information);
-        EXPECT_EQ(info, informationFits ? clean.Information : oldInformation);
-        const std::string now = ReadFileBytes(target);
-        EXPECT_EQ(now, informationFits && targetFits ? clean.TargetFor(out.Folder()) : oldTarget);
-        if (informationFits && targetFits) {
-            EXPECT_TRUE(messages.empty());
-        } else {
-            ExpectOneMessage(messages, "could not write ");
-        }
-        EXPECT_FALSE(HoldsTemporaryFiles(out.Path()));
-        EXPECT_EQ(Snapshot(program.Sources.Path()), sourcesBefore);
     }
 }
 

@@ -345,6 +345,8 @@ TEST(BuildModeTest, WhenWrittenIsCalledOnlyOnceBothFilesAreWritten) {
         TempFolder out;
         const std::string target =
             c.TargetFolderExists ? out.File("target.pb") : out.File("missing/target.pb");
+        // An earlier build's information, which the build removes before ending.
+        out.Write(PrivateName("tickscope.src"), "earlier");
         BuildSettings settings{program.Main, target, false, "RT\n", out.Folder()};
         ScriptedRequesters requesters(c.Answer);
         int calls = 0;

@@ -73,6 +73,10 @@ TEST(ReadAheadFileTest, ReadsOnlyTheSizeGivenAndStopsWhenDroppedHalfway) {
     const std::string path = folder.Write("grown", bytes);
     ReadAheadFile part = Open(path, 30000, 1000); // the size when the log was opened
     EXPECT_EQ(ReadCarrying(part), bytes.substr(0, 30000));
+    // A file that shrank after its size was taken: its bytes, then the end.
+    ReadAheadFile shrunk = Open(path, bytes.size() + 50000, 1000);
+    ASSERT_TRUE(shrunk.ReadsAhead());
+    EXPECT_EQ(ReadCarrying(shrunk), bytes);
 
     // Dropped while its thread reads ahead: the destructor ends the thread, no wait for ever.
     for (int round = 0; round < 50; ++round) {

@@ -196,7 +196,10 @@ TEST_F(EntryLogReaderTest, ShortLastBinaryRecordIsIgnored) {
     for (const std::size_t tail : {1u, 20u, 33u}) {
         const std::string path =
             folder_.Write("short.tkl", BinaryLog(records) + std::string(tail, '\x7F'));
-        EXPECT_EQ(ReadAll(path), records) << "tail of " << tail << " bytes";
+        for (const std::size_t buffer : {std::size_t{1}, std::size_t{69}, std::size_t{1} << 20}) {
+            EXPECT_EQ(ReadAll(path, buffer), records)
+                << "tail of " << tail << " bytes, buffer " << buffer;
+        }
     }
 }
 
