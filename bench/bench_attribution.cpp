@@ -1,8 +1,7 @@
 // Attribution of a recorded run read from its entry log: entries per second, and the memory
 // the analysis holds, which must not grow with the number of entries.
 #include "analysis/attribution.h"
-#include "common/temp_folder.h"
-#include "generated_run.h"
+#include "cached_run.h"
 #include "resident_memory.h"
 #include "runfiles/entry_log_reader.h"
 #include "runfiles/entry_record.h"
@@ -24,20 +23,6 @@ using namespace tickscope;
 
 using tickscope::testing::TempFolder;
 
-// Runs of 4 threads over 5,000 lines, written once per entry count.
-const bench::GeneratedRun& Run(std::int64_t entries) {
-    static TempFolder folder;
-    static std::map<std::int64_t, std::unique_ptr<bench::GeneratedRun>> runs;
-    auto& run = runs[entries];
-    if (!run) {
-        bench::GeneratedRunOptions options;
-        options.Entries = entries;
-        run = std::make_unique<bench::GeneratedRun>(
-            bench::WriteGeneratedRun(folder.Folder(), "run" + std::to_string(entries), options));
-    }
-    return *run;
-}
-
 using bench::ResidentMegabytes;
 
 // Reads the log as the loader does, a batch of records at a time.
@@ -54,7 +39,7 @@ template <typename Batch> bool ForEachBatch(const std::string& path, Batch&& bat
 }
 
 void BM_AttributeEntryLog(benchmark::State& state) {
-    const bench::GeneratedRun& run = Run(state.range(0));
+    const bench::GeneratedRun& run = bench::CachedGeneratedRun(state.range(0));
     if (!run.Written) {
         state.SkipWithError("cannot write the run");
         return;
@@ -88,7 +73,7 @@ BENCHMARK(BM_AttributeEntryLog)
 
 // The same entries decoded into memory first: attribution alone.
 void BM_AttributeInMemory(benchmark::State& state) {
-    const bench::GeneratedRun& run = Run(2000000);
+    const bench::GeneratedRun& run = bench::CachedGeneratedRun(2000000);
     std::vector<EntryRecord> records;
     EntryLogReader reader;
     reader.Open(run.EntryLogPath);
@@ -110,7 +95,7 @@ BENCHMARK(BM_AttributeInMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Reading the log without attributing: the floor for the two above.
 void BM_ReadEntryLogOnly(benchmark::State& state) {
-    const bench::GeneratedRun& run = Run(20000000);
+    const bench::GeneratedRun& run = bench::CachedGeneratedRun(20000000);
     std::int64_t entries = 0;
     for (auto _ : state) {
         std::int64_t sum = 0;

@@ -8,8 +8,7 @@
 #include "analysis/progress.h"
 #include "analysis/run_comparison.h"
 #include "analysis/run_loading.h"
-#include "common/temp_folder.h"
-#include "generated_run.h"
+#include "cached_run.h"
 #include "resident_memory.h"
 
 #include <benchmark/benchmark.h>
@@ -23,25 +22,6 @@ namespace {
 
 using namespace tickscope;
 
-using tickscope::testing::TempFolder;
-
-// Runs of 4 threads over 5,000 lines, written once per entry count and seed.
-const bench::GeneratedRun& Run(std::int64_t entries, std::uint64_t seed) {
-    static TempFolder folder;
-    static std::map<std::pair<std::int64_t, std::uint64_t>, std::unique_ptr<bench::GeneratedRun>>
-        runs;
-    auto& run = runs[{entries, seed}];
-    if (!run) {
-        bench::GeneratedRunOptions options;
-        options.Entries = entries;
-        options.Seed = seed;
-        run = std::make_unique<bench::GeneratedRun>(bench::WriteGeneratedRun(
-            folder.Folder(), std::to_string(1700000000 + seed) + "-" + std::to_string(entries),
-            options));
-    }
-    return *run;
-}
-
 using bench::ResidentMegabytes;
 
 RunSummary Summary(const bench::GeneratedRun& run) {
@@ -52,7 +32,7 @@ RunSummary Summary(const bench::GeneratedRun& run) {
 }
 
 void BM_LoadRun(benchmark::State& state) {
-    const bench::GeneratedRun& run = Run(state.range(0), 1);
+    const bench::GeneratedRun& run = bench::CachedGeneratedRun(state.range(0), 1);
     if (!run.Written) {
         state.SkipWithError("cannot write the run");
         return;
@@ -66,8 +46,8 @@ void BM_LoadRun(benchmark::State& state) {
 BENCHMARK(BM_LoadRun)->Arg(2000000)->Arg(20000000)->Unit(benchmark::kMillisecond);
 
 void BM_CompareRuns(benchmark::State& state) {
-    const bench::GeneratedRun& older = Run(state.range(0), 1);
-    const bench::GeneratedRun& newer = Run(state.range(0), 2);
+    const bench::GeneratedRun& older = bench::CachedGeneratedRun(state.range(0), 1);
+    const bench::GeneratedRun& newer = bench::CachedGeneratedRun(state.range(0), 2);
     if (!older.Written || !newer.Written) {
         state.SkipWithError("cannot write the runs");
         return;

@@ -10,12 +10,11 @@
 #include "analysis/run_loading.h"
 #include "analysis/run_profile.h"
 #include "analysis/timeline_export.h"
+#include "cached_run.h"
 #include "common/temp_folder.h"
-#include "generated_run.h"
+#include "resident_memory.h"
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <functional>
@@ -32,24 +31,6 @@ using tickscope::testing::TempFolder;
 TempFolder& Scratch() {
     static TempFolder folder;
     return folder;
-}
-
-const bench::GeneratedRun& Run(std::int64_t entries) {
-    static std::map<std::int64_t, std::unique_ptr<bench::GeneratedRun>> runs;
-    auto& run = runs[entries];
-    if (!run) {
-        bench::GeneratedRunOptions options;
-        options.Entries = entries;
-        run = std::make_unique<bench::GeneratedRun>(bench::WriteGeneratedRun(
-            Scratch().Folder(), std::to_string(1796000000 + entries / 1000) + "-1", options));
-    }
-    return *run;
-}
-
-double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
 // A file written through stdio, as the tool's output is.
@@ -76,7 +57,7 @@ class FileSink final : public ExportSink {
 };
 
 void BM_LoadRun(benchmark::State& state) {
-    const bench::GeneratedRun& run = Run(state.range(0));
+    const bench::GeneratedRun& run = bench::CachedGeneratedRun(state.range(0));
     for (auto _ : state) {
         SilentProgress progress;
         const auto loaded =
@@ -86,13 +67,13 @@ void BM_LoadRun(benchmark::State& state) {
     state.counters["entries/s"] = benchmark::Counter(static_cast<double>(state.range(0)) *
                                                          static_cast<double>(state.iterations()),
                                                      benchmark::Counter::kIsRate);
-    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["peak_MB"] = bench::PeakMegabytes();
 }
 BENCHMARK(BM_LoadRun)->Arg(2000000)->Arg(20000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void Export(benchmark::State& state,
             const std::function<void(const RunRecord&, ExportSink&)>& write) {
-    const bench::GeneratedRun& run = Run(state.range(0));
+    const bench::GeneratedRun& run = bench::CachedGeneratedRun(state.range(0));
     const std::string output = Scratch().File("export");
     std::int64_t bytes = 0;
     for (auto _ : state) {
@@ -109,7 +90,7 @@ void Export(benchmark::State& state,
                                                          static_cast<double>(state.iterations()),
                                                      benchmark::Counter::kIsRate);
     state.counters["output_MB"] = static_cast<double>(bytes) / 1048576.0;
-    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["peak_MB"] = bench::PeakMegabytes();
 }
 
 void ExportCallgrind(const RunRecord& record, ExportSink& sink) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -13,6 +14,13 @@ inline double ResidentMegabytes() {
     long resident = 0;
     statm >> pages >> resident;
     return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
+// The largest resident set this process had so far, in MB.
+inline double PeakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
 } // namespace tickscope::bench

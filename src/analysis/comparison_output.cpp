@@ -2,6 +2,7 @@
 
 #include "analysis/id_names.h"
 #include "analysis/report_output.h"
+#include "analysis/run_profile.h"
 #include "analysis/wrapping_math.h"
 
 #include <algorithm>
@@ -30,25 +31,9 @@ std::string Percent(bool hasOld, std::int64_t older, bool hasNew, std::int64_t n
     return hasOld ? DeltaPercent(older, hasNew ? newer : 0) : std::string();
 }
 
-// "3." is how the report writes whole milliseconds; JSON wants a digit after the point.
-std::string JsonNumber(const std::string& text) {
-    if (text.empty()) {
-        return "null";
-    }
-    return text.back() == '.' ? text + "0" : text;
-}
-
 // A string of a side that has the line (its line number is not empty), null otherwise.
 std::string JsonText(const std::string& line, const std::string& text) {
     return line.empty() ? std::string("null") : JsonString(text);
-}
-
-std::string PadLeft(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-std::string PadRight(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
 std::string CsvRecord(const std::vector<std::string>& fields) {
@@ -90,7 +75,7 @@ std::string RunHeading(const char* label, const RunSummary& run) {
     for (std::size_t i = 0; i < run.Threads.size(); ++i) {
         counted += i < run.CountedThreads.size() && run.CountedThreads[i] ? 1 : 0;
     }
-    return std::string(label) + VisibleText(run.RunFile) + "\n" + "            program " +
+    return std::string(label) + VisibleText(run.Record.FileName) + "\n" + "            program " +
            VisibleText(run.Record.Path) + ", started " + FormatTimestamp(run.Record.Timestamp) +
            ", threads " + std::to_string(counted) + " of " + std::to_string(run.Threads.size()) +
            "\n";
@@ -148,7 +133,7 @@ std::vector<std::string> LineCells(const LineRowTexts& t) {
             t.OldTime,
             t.NewTime,
             SignedText(t.DeltaTime),
-            t.DeltaPercent.empty() ? "" : SignedText(t.DeltaPercent),
+            SignedText(t.DeltaPercent),
             t.Code};
 }
 
@@ -161,7 +146,7 @@ std::vector<std::string> ProcedureCells(const ProcedureRowTexts& t) {
             t.OldTotal,
             t.NewTotal,
             SignedText(t.DeltaTotal),
-            t.DeltaPercent.empty() ? "" : SignedText(t.DeltaPercent),
+            SignedText(t.DeltaPercent),
             t.Name};
 }
 
@@ -248,7 +233,7 @@ ProcedureRowTexts ComparisonTexts::Procedure(const ProcedureComparison& row) {
     ProcedureRowTexts texts;
     texts.Status = std::string(MatchStatusName(row.Status));
     const ProcedureSide& named = row.New.ScopeId != 0 || row.Old.ScopeId == 0 ? row.New : row.Old;
-    texts.Name = row.Name.empty() ? "(scope " + std::to_string(named.ScopeId) + ")" : row.Name;
+    texts.Name = ProcedureLabel(row.Name, named.ScopeId);
     texts.OldCalls = Count(row.Old.HasFigures, row.Old.Calls);
     texts.NewCalls = Count(row.New.HasFigures, row.New.Calls);
     texts.OldSelf = Milliseconds(row.Old.HasFigures, row.Old.SelfNanos);
@@ -330,7 +315,7 @@ std::string JsonComparison(const ComparisonReport& report) {
     const RunComparison& comparison = report.Comparison;
     const auto run = [](const RunSummary& summary, std::int64_t runNanos) {
         std::string out =
-            "{\"run\": " + JsonString(summary.RunFile) +
+            "{\"run\": " + JsonString(summary.Record.FileName) +
             ", \"program\": " + JsonString(summary.Record.Path) +
             ", \"started\": " + JsonString(FormatTimestamp(summary.Record.Timestamp)) +
             ", \"run_ms\": " + JsonNumber(FormatMilliseconds(runNanos)) + ", \"threads\": [";

@@ -92,8 +92,6 @@ class ExecutionStream {
 
     // Threads in the order of their first start: their 64-bit ids.
     const std::vector<std::int64_t>& ThreadIds() const { return threadIds_; }
-    // Handles ever handed out at once (an upper bound for a listener's per-handle tables).
-    std::int32_t HandleCount() const { return static_cast<std::int32_t>(handles_.size()); }
 
   private:
     struct LineSlot {

@@ -2,6 +2,7 @@
 
 #include "analysis/run_catalogue.h"
 #include "source/text_encoding.h"
+#include "source/text_utils.h"
 
 #include <algorithm>
 
@@ -31,15 +32,6 @@ std::string CutUtf8(std::string text, std::size_t limit) {
     }
     text.resize(end);
     return text.append("\xE2\x80\xA6"); // an ellipsis
-}
-
-std::string_view WithoutOuterBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
 }
 
 } // namespace
@@ -90,7 +82,7 @@ std::string FrameNames::MakeName(std::int32_t frame) const {
     }
     std::string name = LabelText(file);
     name.append(":").append(std::to_string(line->LineNumber));
-    const std::string code = LabelText(WithoutOuterBlanks(line->Code));
+    const std::string code = LabelText(Trim(line->Code, " \t"));
     if (!code.empty()) {
         name.append(" ").append(CutUtf8(code, kMaxCodeBytes));
     }

@@ -81,7 +81,7 @@ void DeltaCells(HtmlWriter& out, const std::optional<std::int64_t>& delta,
         << (up     ? " class=\"up\""
             : down ? " class=\"down\""
                    : "")
-        << ">" << (percent.empty() ? std::string() : SignedText(percent)) << "</td>";
+        << ">" << SignedText(percent) << "</td>";
 }
 
 std::string CountedThreads(const RunSummary& run) {
@@ -106,7 +106,7 @@ std::string CountedThreads(const RunSummary& run) {
 
 void RunFacts(HtmlWriter& out, const char* which, const RunSummary& run) {
     out << "<dt>" << which << " run</dt><dd>";
-    out.Text(run.RunFile);
+    out.Text(run.Record.FileName);
     out << "<br>program ";
     out.Text(run.Record.Path);
     out << "<br>started " << FormatTimestamp(run.Record.Timestamp) << ", threads "

@@ -129,17 +129,12 @@ void ThreadData(HtmlWriter& out, const RunAnalysis& analysis) {
                 continue; // as SumLineFigures leaves them out
             }
             LineFigures sum;
-            for (const InstructionFigures& figures : node.Instructions) {
-                sum.Hits = WrappingAdd(sum.Hits, figures.Hits);
-                sum.TotalNanos = WrappingAdd(sum.TotalNanos, figures.TotalNanos);
-                sum.MaxSum = WrappingAdd(sum.MaxSum, figures.MaxNanos);
-                sum.MinSum = WrappingAdd(sum.MinSum, figures.MinNanos);
-            }
+            AddLineNode(sum, node);
             std::string numbers = first ? "" : ",";
             first = false;
             for (const std::int64_t value :
                  {std::int64_t{node.LineId}, sum.Hits, sum.TotalNanos, sum.MaxSum, sum.MinSum,
-                  node.ChildNanos, node.EnteringNanos}) {
+                  sum.ChildNanos, sum.EnteringNanos}) {
                 numbers += ExactJsonInteger(value);
                 numbers += ',';
             }
@@ -180,10 +175,7 @@ void PageData(HtmlWriter& out, const RunReport& report) {
     for (const auto& [scope, line] : firstLines) {
         const std::string& name = names.ScopeName(scope);
         out << (first ? "[" : ",[") << std::int64_t{scope} << ",";
-        ProcedureProfile procedure;
-        procedure.ScopeId = scope;
-        procedure.Name = name;
-        out.Json(JsonString(ProcedureLabel(procedure)));
+        out.Json(JsonString(ProcedureLabel(name, scope)));
         out << "," << std::int64_t{line} << "]";
         first = false;
     }

@@ -7,6 +7,17 @@
 
 namespace tickscope {
 
+void AddLineNode(LineFigures& sum, const ThreadLineNode& node) {
+    sum.ChildNanos = WrappingAdd(sum.ChildNanos, node.ChildNanos);
+    sum.EnteringNanos = WrappingAdd(sum.EnteringNanos, node.EnteringNanos);
+    for (const InstructionFigures& figures : node.Instructions) {
+        sum.Hits = WrappingAdd(sum.Hits, figures.Hits);
+        sum.TotalNanos = WrappingAdd(sum.TotalNanos, figures.TotalNanos);
+        sum.MaxSum = WrappingAdd(sum.MaxSum, figures.MaxNanos);
+        sum.MinSum = WrappingAdd(sum.MinSum, figures.MinNanos);
+    }
+}
+
 std::vector<LineFigures> SumLineFigures(const RunAnalysis& analysis, const ThreadChecks& threads) {
     const std::size_t idCount = static_cast<std::size_t>(analysis.LineCount()) + 1;
     LineFigures absent;
@@ -23,14 +34,7 @@ std::vector<LineFigures> SumLineFigures(const RunAnalysis& analysis, const Threa
             }
             LineFigures& sum = sums[static_cast<std::size_t>(node.LineId)];
             sum.LineId = node.LineId;
-            sum.ChildNanos = WrappingAdd(sum.ChildNanos, node.ChildNanos);
-            sum.EnteringNanos = WrappingAdd(sum.EnteringNanos, node.EnteringNanos);
-            for (const InstructionFigures& figures : node.Instructions) {
-                sum.Hits = WrappingAdd(sum.Hits, figures.Hits);
-                sum.TotalNanos = WrappingAdd(sum.TotalNanos, figures.TotalNanos);
-                sum.MaxSum = WrappingAdd(sum.MaxSum, figures.MaxNanos);
-                sum.MinSum = WrappingAdd(sum.MinSum, figures.MinNanos);
-            }
+            AddLineNode(sum, node);
         }
     }
     std::erase_if(sums, [](const LineFigures& sum) { return sum.LineId < 0; });

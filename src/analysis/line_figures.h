@@ -24,6 +24,9 @@ struct LineFigures {
 // LineId order; LineId 0 (entries that matched no line) is included.
 std::vector<LineFigures> SumLineFigures(const RunAnalysis& analysis, const ThreadChecks& threads);
 
+// Adds one thread's figures of the line (all its instructions) to `sum`.
+void AddLineNode(LineFigures& sum, const ThreadLineNode& node);
+
 // A line's total time minus the time of the executions it was the parent of; 0 when that is
 // below 0.
 std::int64_t SelfNanos(const LineFigures& figures);

@@ -148,14 +148,6 @@ std::vector<std::size_t> ProcedureRows(const RunReport& report, bool reportOrder
         });
 }
 
-// "3." is how the report writes whole milliseconds; JSON wants a digit after the point.
-std::string JsonNumber(const std::string& text) {
-    if (text.empty()) {
-        return "null";
-    }
-    return text.back() == '.' ? text + "0" : text;
-}
-
 std::string HeatText(int heat, const char* none) {
     return heat < 0 ? std::string(none) : std::to_string(heat);
 }
@@ -171,14 +163,6 @@ std::string HeatBar(int red) {
     const int filled = (red * kHeatBarWidth + 127) / 255;
     return std::string(static_cast<std::size_t>(filled), '#') +
            std::string(static_cast<std::size_t>(kHeatBarWidth - filled), '.');
-}
-
-std::string PadLeft(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-std::string PadRight(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
 // The lines above every text table: the run, the program, the mode, the threads and the
@@ -245,6 +229,21 @@ std::vector<std::string> Titles(const std::vector<TextColumn>& columns) {
 }
 
 } // namespace
+
+std::string JsonNumber(const std::string& text) {
+    if (text.empty()) {
+        return "null";
+    }
+    return text.back() == '.' ? text + "0" : text; // "3." is how whole milliseconds read
+}
+
+std::string PadLeft(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+std::string PadRight(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
 
 std::string VisibleText(std::string_view text) {
     std::string visible;

@@ -56,6 +56,14 @@ std::string CsvField(std::string_view text);
 // escaped.
 std::string JsonString(std::string_view text);
 
+// A report's milliseconds text as a JSON number: "3." (whole milliseconds) gets its "0",
+// no text is null.
+std::string JsonNumber(const std::string& text);
+
+// Text widened with spaces to `width` characters, on the left or on the right.
+std::string PadLeft(const std::string& text, std::size_t width);
+std::string PadRight(const std::string& text, std::size_t width);
+
 // The report as CSV, LF line ends. Lines: header "file,line,hits,time_ms,hits_heat,
 // time_heat,code,self_ms,self_percent,file_path", one record per line of code (self time and
 // percent empty where hits are). Procedures: header "procedure,calls,self_ms,total_ms,

@@ -19,7 +19,6 @@ using Position = std::ptrdiff_t; // an index, -1 for none
 RunSummary Summarise(const LoadedRun& run, ProgramInfo program, const ThreadChecks& threads,
                      TimeMode mode) {
     RunSummary summary;
-    summary.RunFile = run.Record.FileName;
     summary.Record = run.Record;
     summary.Threads = run.Threads;
     summary.CountedThreads = threads;

@@ -22,8 +22,7 @@ namespace tickscope {
 // mode (every line checked, no thresholds) and the profile, for the counted threads. The
 // attribution tables are dropped, so that comparing two runs takes the memory of one.
 struct RunSummary {
-    std::string RunFile; // as the user named it
-    RunRecord Record;
+    RunRecord Record; // FileName: the run file as the user named it
     ProgramInfo Program;
     std::vector<ThreadInfo> Threads;
     ThreadChecks CountedThreads;

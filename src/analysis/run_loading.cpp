@@ -79,10 +79,11 @@ std::vector<ThreadInfo> NameThreads(const ProgramInfo& program, const RunAnalysi
     return threads;
 }
 
-// The program information of the run file into `program`; `lineBuilt(done, count)` after
-// each line.
-template <class LineBuilt>
-void ReadProgram(const RunRecord& record, ProgramInfo& program, LineBuilt lineBuilt) {
+// The program information of the run file into `program`; `linesKnown(count)` once the
+// number of lines is known, `lineBuilt()` after each line.
+template <class LinesKnown, class LineBuilt>
+void ReadProgram(const RunRecord& record, ProgramInfo& program, LinesKnown linesKnown,
+                 LineBuilt lineBuilt) {
     RunHeader header;
     header.Path = record.Path;
     header.LineCount = record.LineCount;
@@ -93,9 +94,10 @@ void ReadProgram(const RunRecord& record, ProgramInfo& program, LineBuilt lineBu
     reader.ReadTables(header, program);
     const std::int64_t lineCount = reader.LineCount(record.LineCount);
     program.LinesOfCode.reserve(static_cast<std::size_t>(lineCount));
+    linesKnown(lineCount);
     for (std::int64_t n = 1; n <= lineCount; ++n) {
         program.LinesOfCode.push_back(reader.BuildLine(n));
-        lineBuilt(n, lineCount);
+        lineBuilt();
     }
 }
 
@@ -109,13 +111,19 @@ void Load(LoadedRun& run, const RunRecord& record, ProgressSink& progress, std::
     // Progress covers the run-information file in one equal step per line.
     double done = 0.0;
     throttle.Open("Loading sourcecode ...", runBytes);
-    ReadProgram(record, program, [&](std::int64_t, std::int64_t lineCount) {
-        done += static_cast<double>(runSize) / static_cast<double>(lineCount);
-        throttle.Update(std::llround(done));
-    });
+    double step = 0.0;
+    ReadProgram(
+        record, program,
+        [&](std::int64_t lineCount) {
+            step = static_cast<double>(runSize) / static_cast<double>(lineCount);
+        },
+        [&] {
+            done += step;
+            throttle.Update(std::llround(done));
+        });
     throttle.Announce(std::llround(done), "Loading profiledata ...");
 
-    // Entries, streamed one by one into the attribution.
+    // Entries, streamed into the attribution a batch at a time.
     ResetAttribution(run.Analysis, program.LinesOfCode);
     EntryLogReader reader;
     if (reader.Open(logPath)) {
@@ -134,7 +142,8 @@ void Load(LoadedRun& run, const RunRecord& record, ProgressSink& progress, std::
 
 ProgramInfo LoadRunProgram(const RunRecord& record) {
     ProgramInfo program;
-    ReadProgram(record, program, [](std::int64_t, std::int64_t) {});
+    ReadProgram(
+        record, program, [](std::int64_t) {}, [] {});
     return program;
 }
 

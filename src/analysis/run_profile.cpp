@@ -99,8 +99,11 @@ RunProfile ComputeRunProfile(const RunAnalysis& analysis, const ProgramInfo& pro
 }
 
 std::string ProcedureLabel(const ProcedureProfile& procedure) {
-    return procedure.Name.empty() ? "(scope " + std::to_string(procedure.ScopeId) + ")"
-                                  : procedure.Name;
+    return ProcedureLabel(procedure.Name, procedure.ScopeId);
+}
+
+std::string ProcedureLabel(const std::string& name, std::int32_t scopeId) {
+    return name.empty() ? "(scope " + std::to_string(scopeId) + ")" : name;
 }
 
 std::string FormatPercent(std::int64_t part, std::int64_t whole) {

@@ -61,6 +61,7 @@ RunProfile ComputeRunProfile(const RunAnalysis& analysis, const ProgramInfo& pro
 
 // The name a procedure is shown with: its name, or "(scope N)" when it has none.
 std::string ProcedureLabel(const ProcedureProfile& procedure);
+std::string ProcedureLabel(const std::string& name, std::int32_t scopeId);
 
 // 100 x part / whole with two decimals, "12.34" (half a hundredth rounds away from zero);
 // "0.00" when whole is 0.

@@ -66,10 +66,7 @@ bool EntryLogReader::Fill() {
 }
 
 bool EntryLogReader::Next(EntryRecord& record) {
-    if (!file_) {
-        return false;
-    }
-    return text_ ? NextText(record) : NextBinary(record);
+    return NextBatch({&record, 1}) == 1;
 }
 
 bool EntryLogReader::HasBinaryRecord() {
@@ -103,16 +100,6 @@ std::size_t EntryLogReader::NextBatch(std::span<EntryRecord> records) {
     begin_ += count * kEntryRecordSize;
     position_ += static_cast<std::int64_t>(count * kEntryRecordSize);
     return count;
-}
-
-bool EntryLogReader::NextBinary(EntryRecord& record) {
-    if (!HasBinaryRecord()) {
-        return false;
-    }
-    record = DecodeEntryRecord(piece_.data() + begin_);
-    begin_ += kEntryRecordSize;
-    position_ += static_cast<std::int64_t>(kEntryRecordSize);
-    return true;
 }
 
 bool EntryLogReader::NextText(EntryRecord& record) {

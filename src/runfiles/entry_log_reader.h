@@ -44,7 +44,6 @@ class EntryLogReader {
   private:
     bool Fill();            // the next piece after the unread bytes; false if no more came
     bool HasBinaryRecord(); // fills until a whole record is buffered; false at the end
-    bool NextBinary(EntryRecord& record);
     bool NextText(EntryRecord& record);
 
     std::size_t pieceSize_;

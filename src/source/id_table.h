@@ -27,6 +27,18 @@ class IdTable {
         return it == index_.end() ? 0 : entries_[it->second].second;
     }
     bool Contains(const std::string& key) const { return index_.count(key) != 0; }
+    // Adds `value` under `key`, or, when the key is taken, under "<key>#<value>" (with
+    // "#<value>" again as long as that is taken too), so that an earlier entry keeps its key
+    // and every value stays in the table.
+    void AddUnique(std::string key, int value) {
+        while (Contains(key)) {
+            // Appended piece by piece: GCC 12 at -O3 takes `key += "#" + ...` for an
+            // overlapping copy (a false -Wrestrict).
+            key += '#';
+            key += std::to_string(value);
+        }
+        Set(key, value);
+    }
     std::size_t Size() const { return entries_.size(); }
     bool Empty() const { return entries_.empty(); }
     void Clear() {

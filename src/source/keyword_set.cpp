@@ -1,5 +1,7 @@
 #include "source/keyword_set.h"
 
+#include "source/line_scanning.h"
+
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -66,19 +68,6 @@ int KeywordSet::Find(std::string_view word) const {
 
 namespace {
 
-// FindKeyword's separators: after a keyword at the start of the text or inside it, and before
-// one at its end or inside it. Inside, ":" before "." is no pair.
-bool IsSeparatorAfter(char c) {
-    return c == ' ' || c == ':' || c == ';' || c == '(' || c == '\t' || c == '.';
-}
-bool IsSeparatorBeforeEnd(char c) {
-    return c == ' ' || c == ':' || c == ';' || c == '\t' || c == '.';
-}
-bool IsInnerPair(char before, char after) {
-    return (before == ' ' || before == ':' || before == '\t') && IsSeparatorAfter(after) &&
-           !(before == ':' && after == '.');
-}
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -126,9 +115,10 @@ KeywordScan KeywordSet::Scan(std::string_view line, ScanExtent extent) const {
             if (found >= 0) {
                 const bool atStart = word == first;
                 const bool atEnd = endsText(at);
-                const bool stands = atStart ? atEnd || IsSeparatorAfter(*at)
-                                    : atEnd ? IsSeparatorBeforeEnd(word[-1])
-                                            : IsInnerPair(word[-1], *at);
+                // FindKeyword's separators.
+                const bool stands = atStart ? atEnd || IsKeywordSeparatorAfter(*at)
+                                    : atEnd ? IsKeywordSeparatorBeforeEnd(word[-1])
+                                            : KeywordPairRank(word[-1], *at) >= 0;
                 if (stands) {
                     scan.Found |= std::uint64_t{1} << found;
                 }

@@ -90,57 +90,6 @@ const std::string& LowerMaskedLineCached(std::string_view line) {
     return keywordMemo.result;
 }
 
-namespace {
-
-// The inner rule's seventeen before/after pairs are ordered by the after-separator first
-// (space, ":", ";", "(", tab, "."), then by the before-separator (space, ":", tab); the
-// pair ":" before "." does not exist. PairRank gives that order, or -1 for no pair.
-int PairRank(char before, char after) {
-    int afterIndex;
-    switch (after) {
-    case ' ':
-        afterIndex = 0;
-        break;
-    case ':':
-        afterIndex = 1;
-        break;
-    case ';':
-        afterIndex = 2;
-        break;
-    case '(':
-        afterIndex = 3;
-        break;
-    case '\t':
-        afterIndex = 4;
-        break;
-    case '.':
-        afterIndex = 5;
-        break;
-    default:
-        return -1;
-    }
-    int beforeIndex;
-    switch (before) {
-    case ' ':
-        beforeIndex = 0;
-        break;
-    case ':':
-        if (afterIndex == 5) {
-            return -1;
-        }
-        beforeIndex = 1;
-        break;
-    case '\t':
-        beforeIndex = 2;
-        break;
-    default:
-        return -1;
-    }
-    return afterIndex * 3 + beforeIndex;
-}
-
-} // namespace
-
 int CommentPosition(std::string_view line) {
     return ScanCommentPosition(line);
 }
@@ -224,15 +173,12 @@ int FindKeyword(std::string_view line, std::string_view keyword) {
     }
     const std::size_t length = s.size();
     if (s.compare(0, n, keyword) == 0) {
-        const char after = s[n];
-        if (after == ' ' || after == ':' || after == ';' || after == '(' || after == '\t' ||
-            after == '.') {
+        if (IsKeywordSeparatorAfter(s[n])) {
             return 1;
         }
     }
     if (s.compare(length - n, n, keyword) == 0) {
-        const char before = s[length - n - 1];
-        if (before == ' ' || before == ':' || before == ';' || before == '\t' || before == '.') {
+        if (IsKeywordSeparatorBeforeEnd(s[length - n - 1])) {
             return static_cast<int>(length - n + 1);
         }
     }
@@ -245,7 +191,7 @@ int FindKeyword(std::string_view line, std::string_view keyword) {
         if (hit == 0 || hit + n >= length) {
             continue;
         }
-        const int rank = PairRank(s[hit - 1], s[hit + n]);
+        const int rank = KeywordPairRank(s[hit - 1], s[hit + n]);
         if (rank >= 0 && rank < bestRank) {
             bestRank = rank;
             bestPosition = hit;

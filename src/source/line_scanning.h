@@ -46,4 +46,63 @@ const std::string& LowerMaskedLineCached(std::string_view line);
 // line-start match, then a line-end match, then the inner separator pairs in fixed order.
 int FindKeyword(std::string_view line, std::string_view keyword);
 
+// FindKeyword's separators, shared with KeywordSet: the character after a keyword at the
+// start of the line, the one before a keyword at its end, and the rank of the pair around
+// a keyword inside it (the inner rule's order), -1 when the pair is none.
+// (Inline: KeywordSet asks at every candidate word.)
+inline bool IsKeywordSeparatorAfter(char c) {
+    return c == ' ' || c == ':' || c == ';' || c == '(' || c == '\t' || c == '.';
+}
+
+inline bool IsKeywordSeparatorBeforeEnd(char c) {
+    return c == ' ' || c == ':' || c == ';' || c == '\t' || c == '.';
+}
+
+// The inner rule's seventeen before/after pairs are ordered by the after-separator first
+// (space, ":", ";", "(", tab, "."), then by the before-separator (space, ":", tab); the
+// pair ":" before "." does not exist. KeywordPairRank gives that order, or -1 for no pair.
+inline int KeywordPairRank(char before, char after) {
+    int afterIndex;
+    switch (after) {
+    case ' ':
+        afterIndex = 0;
+        break;
+    case ':':
+        afterIndex = 1;
+        break;
+    case ';':
+        afterIndex = 2;
+        break;
+    case '(':
+        afterIndex = 3;
+        break;
+    case '\t':
+        afterIndex = 4;
+        break;
+    case '.':
+        afterIndex = 5;
+        break;
+    default:
+        return -1;
+    }
+    int beforeIndex;
+    switch (before) {
+    case ' ':
+        beforeIndex = 0;
+        break;
+    case ':':
+        if (afterIndex == 5) {
+            return -1;
+        }
+        beforeIndex = 1;
+        break;
+    case '\t':
+        beforeIndex = 2;
+        break;
+    default:
+        return -1;
+    }
+    return afterIndex * 3 + beforeIndex;
+}
+
 } // namespace tickscope

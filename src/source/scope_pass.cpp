@@ -18,14 +18,7 @@ std::string ProcedureName(std::string_view code) {
 // earlier procedure keeps its entry and no id is handed out twice.
 int RegisterProcedure(IdTable& scopeIds, const std::string& name) {
     const int id = static_cast<int>(scopeIds.Size()) + 1;
-    std::string key = name;
-    while (scopeIds.Contains(key)) {
-        // Appended piece by piece: GCC 12 at -O3 takes `key += "#" + ...` for an overlapping
-        // copy (a false -Wrestrict).
-        key += '#';
-        key += std::to_string(id);
-    }
-    scopeIds.Set(key, id);
+    scopeIds.AddUnique(name, id);
     return id;
 }
 

@@ -215,24 +215,14 @@ class SourceLoad {
         }
         openRealPaths_.insert(realPath);
         const int fileId = static_cast<int>(program_.SourceFileIds.Size()) + 1;
-        program_.SourceFileIds.Set(KeyForNewFile(resolved.PathToOpen, fileId), fileId);
+        // A path opened again keeps its first entry; the new one is told apart by its id.
+        program_.SourceFileIds.AddUnique(resolved.PathToOpen, fileId);
         std::string folder = PathPart(resolved.PathToOpen);
         if (readBytesKnown_.insert(bytes.get()).second) {
             readBytes_.push_back(bytes); // the program keeps them for its lines' texts
         }
         files_.emplace_back(std::move(bytes), fileId, std::move(resolved.IncludePath),
                             std::move(realPath), std::move(folder), std::move(includedBy));
-    }
-
-    // A path opened again keeps its first entry; the new one is told apart by its id, so
-    // every id stays a value of the table.
-    std::string KeyForNewFile(const std::string& path, int fileId) const {
-        std::string key = path;
-        while (program_.SourceFileIds.Contains(key)) {
-            key += '#';
-            key += std::to_string(fileId);
-        }
-        return key;
     }
 
     // Closes the file on top of the stack and hands its include path to its includer.

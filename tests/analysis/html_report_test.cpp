@@ -248,7 +248,7 @@ TEST(HtmlReportTest, APageIsWrittenInPieces) {
 RunSummary Summary(const std::vector<std::pair<std::string, std::int64_t>>& lines,
                    const std::string& procedure) {
     RunSummary run;
-    run.RunFile = "run.tkr";
+    run.Record.FileName = "run.tkr";
     run.Record.Path = "/p/main.pb";
     run.Program.SourceFileIds.Set("/p/main.pb", 1);
     run.Threads = {{1, "***main***"}};

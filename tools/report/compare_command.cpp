@@ -22,9 +22,7 @@ std::optional<RunSummary> Summarise(const std::string& runFile, const std::strin
         return std::nullopt;
     }
     const ThreadChecks threads = ChosenThreads(*run, options.Threads, which);
-    RunSummary summary = SummariseRun(std::move(*run), threads, options.Mode);
-    summary.RunFile = runFile;
-    return summary;
+    return SummariseRun(std::move(*run), threads, options.Mode);
 }
 
 std::string Render(Format format, const ComparisonReport& report) {
